@@ -51,6 +51,16 @@ int Ini_SetTokens(IniDocument* doc, char sectionStart, char sectionEnd, const ch
                   const char* commentMarker);
 int Ini_SetDuplicateChecking(IniDocument* doc, int on);
 
+// Listing in document order, 1-based. A name is returned as a pointer into the document, valid
+// until the document next changes. Walking positions in order costs one step per position.
+int Ini_NumberOfSections(IniDocument* doc);
+// 1 and *name set when the section exists, 0 when n is out of range.
+int Ini_NthSectionName(IniDocument* doc, int n, const char** name);
+// The items of the first section of that name; 0 when the section does not exist.
+int Ini_NumberOfItems(IniDocument* doc, const char* section);
+// 1 and *name set when the item exists, 0 when the section or position does not.
+int Ini_NthItemName(IniDocument* doc, const char* section, int n, const char** name);
+
 // Owns a document for its scope.
 struct IniDocumentDeleter {
   void operator()(IniDocument* doc) const { Ini_Dispose(doc); }
