@@ -2,7 +2,22 @@
 // DUT reporting: the message line (logged or not), progress, status, and the DUT's log file
 // "Dut%d.log" in the working directory. Every layer that works on a DUT reports through these.
 
+#include <cstdint>
 #include <string>
+
+// DUT numbers run from 1 to kMaxDuts; reports for any other number (a library callback whose
+// connection belongs to no DUT reports for -1) are dropped.
+inline constexpr int kMaxDuts = 8;
+
+// The reports that travel to the UI thread, and the notice that the window receiving them was
+// re-created.
+inline constexpr unsigned UPDATE_MSG = 9678;  // word: const wchar_t* text; long: const int* index
+inline constexpr unsigned UPDATE_PGB = 9679;  // word: hundredths of a percent; long: DUT number
+inline constexpr unsigned UPDATE_STS = 9680;  // word: status (signed); long: DUT number
+inline constexpr unsigned kReceiverRecreated = 1004;  // word: the new receiver's handle
+
+// The handle of the window that receives the reports.
+extern uintptr_t g_mainHWND;
 
 // The product text of the title and of every log header; filled from cfg.ini at start-up.
 extern std::string sSoftVersion;
@@ -19,10 +34,15 @@ void updateMesage(int dut, const std::string& text);
 void ShowMesage(int dut, const std::string& text);
 // Starts a fresh log: the header line and the platform line.
 void initLogfile(int dut, const std::string& platformLabel);
-// 0 passed, negative failed, positive working. Returns once the row shows it.
+// 0 passed, negative failed, positive working. Handled on the UI thread; returns once the row
+// shows it.
 void updateStatus(int dut, int status);
-// `fraction` from 0 to 1, shown as a percentage with two decimals. Returns once drawn.
+// `fraction` from 0 to 1 (outside values are held to that range), shown as a percentage with
+// two decimals. Handled on the UI thread; returns once drawn.
 void updateProgressBar(int dut, double fraction);
+// The UI thread's handler of the reports above; returns 0. Unknown messages are ignored.
+int fnMsgCallback(unsigned message, uintptr_t wordParam, intptr_t longParam);
+
 // A modal message box, as file-list and library problems are shown.
 void MessagePopup(const std::string& title, const std::string& text);
 

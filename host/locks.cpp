@@ -1,0 +1,4 @@
+#include "host/locks.h"
+
+std::mutex datalock;
+std::mutex threadDataLock;

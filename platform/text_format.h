@@ -1,0 +1,23 @@
+#pragma once
+// printf-style formatting into a std::string, for the operator and log texts of the platform
+// services (their formats are fixed texts with %d and %s fields).
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+__attribute__((format(printf, 1, 2))) inline std::string formatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<size_t>(length));
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+  }
+  va_end(args);
+  return text;
+}

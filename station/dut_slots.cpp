@@ -1,0 +1,37 @@
+#include "station/dut_slots.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "host/clock.h"
+#include "host/locks.h"
+
+namespace {
+
+DutSlots gNoSlots;
+std::atomic<DutSlots*> gSlots{&gNoSlots};
+
+}  // namespace
+
+DutSlots& dutSlots() {
+  return *gSlots.load();
+}
+
+DutSlots* installDutSlots(DutSlots* slots) {
+  DutSlots* previous = gSlots.exchange(slots ? slots : &gNoSlots);
+  return previous == &gNoSlots ? nullptr : previous;
+}
+
+void stopAllSlots() {
+  while (true) {
+    int busy;
+    {
+      std::lock_guard lock(datalock);
+      busy = dutSlots().findBusySlot();
+    }
+    if (busy < 0) return;
+    // The worker may be waiting out a delay, a port or a tool: end that wait now.
+    host::requestStop();
+    dutSlots().stopSlot(busy);
+  }
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Reading the station's settings from cfg.ini at start-up. A missing file, section or key, or
+// a value that does not convert, leaves the default.
+
+#include <cstdint>
+#include <string>
+
+#include "ini/inifile.h"
+
+struct StationConfig {
+  std::string current;  // section "Platform", key "current" (at most 31 characters)
+  // The enabling keys of the platform items, by key name.
+  bool supportHalvoA = false, supportHalvoB = false, supportHalvoC = false;
+  bool supportHalvoD = false, supportHalvoE = false, supportHalvoF = false;
+  bool supportHalvoG = false;
+  uint32_t diaport = 0;  // section "Dev1", key "diaport"
+};
+
+// Reads the keys into the station options, gBackCtrlVisble, sHelpFile and sSoftVersion, and
+// returns the rest.
+StationConfig readStationConfig(IniDocument* doc);
+
+// Whether the platform item enabled by `key` ("SupportHalvoA" ...) is on in `config`.
+bool platformItemEnabled(const StationConfig& config, const char* key);

@@ -1,0 +1,207 @@
+// The headless station as a program: started in a temporary working directory with a cfg.ini,
+// fed operator actions on standard input, judged by its JSON lines, its exit code and cfg.ini.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+struct StationRun {
+  int exitCode = -1;
+  std::vector<json> events;
+  std::string errors;
+};
+
+class HeadlessStationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zendral-headless-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void writeFile(const std::string& name, const std::string& text) {
+    fs::create_directories((dir_ / name).parent_path());
+    std::ofstream(dir_ / name) << text;
+  }
+  std::string readFile(const std::string& name) {
+    std::ifstream in(dir_ / name);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  StationRun run(const std::string& input) {
+    writeFile("actions.txt", input);
+    std::string command = "cd '" + dir_.string() + "' && ZENDRAL_TIME_SCALE=0.01 '" +
+                          ZENDRAL_HEADLESS + "' < actions.txt > events.jsonl 2> errors.txt";
+    int status = std::system(command.c_str());
+    StationRun result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream lines(dir_ / "events.jsonl");
+    for (std::string line; std::getline(lines, line);) {
+      json event = json::parse(line, nullptr, false);
+      EXPECT_FALSE(event.is_discarded()) << "not a JSON line: " << line;
+      result.events.push_back(event);
+    }
+    result.errors = readFile("errors.txt");
+    return result;
+  }
+
+  fs::path dir_;
+};
+
+json lastControl(const std::vector<json>& events, const std::string& name) {
+  json last;
+  for (const json& e : events) {
+    if (e["event"] == "control" && e["name"] == name) last = e;
+  }
+  return last;
+}
+
+std::vector<json> ofKind(const std::vector<json>& events, const std::string& kind) {
+  std::vector<json> found;
+  for (const json& e : events) {
+    if (e["event"] == kind) found.push_back(e);
+  }
+  return found;
+}
+
+constexpr char kCfg[] =
+    "[Platform]\n"
+    "current = Qca_9x07\n"
+    "Version = Zendral-L V9\n"
+    "BacupRestorQcn = True\n"
+    "BackCtrlVisble = True\n"
+    "SupportHalvoC = True\n"
+    "SupportHalvoG = True\n"
+    "[Dev1]\n"
+    "diaport = 3\n";
+
+TEST_F(HeadlessStationTest, StartsFromCfgIniAndShowsThePanel) {
+  writeFile("cfg.ini", kCfg);
+  StationRun result = run("quit\n");
+  EXPECT_EQ(result.exitCode, 0);
+  ASSERT_FALSE(result.events.empty());
+  EXPECT_EQ(result.events.back(), (json{{"event", "exit"}, {"code", 0}}));
+
+  auto titles = ofKind(result.events, "title");
+  ASSERT_EQ(titles.size(), 1u);
+  std::regex title(
+      R"(Zendral-L V9\(Build:[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\))");
+  EXPECT_TRUE(std::regex_match(titles[0]["text"].get<std::string>(), title)) << titles[0];
+
+  for (const char* item : {"Qca6270", "Qca6695", "Qca9206", "Qca9x15", "Qca8909"}) {
+    EXPECT_EQ(lastControl(result.events, item)["checked"], false) << item;
+  }
+  EXPECT_EQ(lastControl(result.events, "Qca9x07")["checked"], true);
+  EXPECT_EQ(lastControl(result.events, "Qca9x07")["dimmed"], false);
+  EXPECT_EQ(lastControl(result.events, "Qca6270")["dimmed"], true);
+
+  EXPECT_EQ(lastControl(result.events, "backup"), (json{{"event", "control"},
+                                                        {"name", "backup"},
+                                                        {"visible", true},
+                                                        {"dimmed", false},
+                                                        {"checked", true}}));
+  EXPECT_EQ(lastControl(result.events, "qcnonly")["visible"], true);
+  EXPECT_EQ(lastControl(result.events, "qcnonly")["checked"], false);
+  EXPECT_EQ(lastControl(result.events, "aponly")["visible"], false);
+
+  // The chipset procedures are not part of this build: the load says so and Start is dimmed.
+  auto boxes = ofKind(result.events, "box");
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0]["title"], "Error");
+  EXPECT_NE(boxes[0]["text"].get<std::string>().find("not available"), std::string::npos);
+  EXPECT_EQ(lastControl(result.events, "start")["dimmed"], true);
+}
+
+TEST_F(HeadlessStationTest, ActionsChangeOptionsPlatformAndFolder) {
+  writeFile("cfg.ini", kCfg);
+  writeFile("fw/R07/NPRG9x07.mbn", "programmer");
+  std::string folder = (dir_ / "fw/R07").string();
+  StationRun result =
+      run("check qcnonly on\n"
+          "check aponly on\n"
+          "start\n"
+          "folder " +
+          folder +
+          "\n"
+          "platform Qca8909\n"
+          "start\n"
+          "folder " +
+          folder +
+          "\n"
+          "close-files\n"
+          "stop\n");
+  EXPECT_EQ(result.exitCode, 0) << "the end of the input closes the station";
+  EXPECT_EQ(result.events.back()["event"], "exit");
+
+  std::string cfg = readFile("cfg.ini");
+  EXPECT_NE(cfg.find("OnlyQcn = True"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("Qca_8909"), std::string::npos) << "the menu choice is stored";
+  EXPECT_EQ(cfg.find("OnlyAP"), std::string::npos) << "a hidden box cannot be changed";
+  EXPECT_NE(cfg.find("Version = Zendral-L V9"), std::string::npos);
+
+  auto refused = ofKind(result.events, "refused");
+  std::vector<std::string> actions;
+  for (const json& r : refused) actions.push_back(r["action"]);
+  EXPECT_EQ(actions, (std::vector<std::string>{"check aponly on", "start", "folder " + folder,
+                                               "start", "stop"}));
+  EXPECT_EQ(refused[3]["reason"], "the file panel is shown");
+
+  auto panels = ofKind(result.events, "filepanel");
+  ASSERT_EQ(panels.size(), 2u);
+  EXPECT_EQ(panels[0]["visible"], true);
+  EXPECT_EQ(panels[1]["visible"], false);
+
+  auto choosers = ofKind(result.events, "chooser");
+  ASSERT_EQ(choosers.size(), 1u);
+  EXPECT_EQ(choosers[0]["title"], "Firmware Path:");
+  // The folder's programmer made it a Qca9x07 firmware, whatever the menu said.
+  EXPECT_EQ(lastControl(result.events, "Qca9x07")["checked"], true);
+  EXPECT_EQ(lastControl(result.events, "Qca8909")["checked"], false);
+  EXPECT_EQ(ofKind(result.events, "folder").back()["text"], "R07");
+  EXPECT_EQ(ofKind(result.events, "table").back()["rows"][0]["path"], folder);
+  EXPECT_EQ(lastControl(result.events, "aponly")["dimmed"], true);
+}
+
+TEST_F(HeadlessStationTest, WithoutCfgIniItStillStartsAndQuits) {
+  StationRun result = run("check backup on\nquit\nplatform Qca9x07\n");
+  EXPECT_EQ(result.exitCode, 0);
+  auto titles = ofKind(result.events, "title");
+  ASSERT_EQ(titles.size(), 1u);
+  EXPECT_EQ(titles[0]["text"].get<std::string>().rfind("(Build:", 0), 0u);
+  auto refused = ofKind(result.events, "refused");
+  ASSERT_EQ(refused.size(), 1u) << "nothing after quit is carried out";
+  EXPECT_EQ(refused[0]["reason"], "hidden");
+  EXPECT_FALSE(fs::exists(dir_ / "cfg.ini"));
+}
+
+TEST_F(HeadlessStationTest, GarbageOnStandardInputIsRefusedNotFatal) {
+  writeFile("cfg.ini", kCfg);
+  std::string garbage("\x01\xff\xfe binary \0 zero\n", 19);
+  garbage += std::string(100000, 'x') + "\n";
+  garbage += "file 99999999999999999999 /x\n";
+  StationRun result = run(garbage + "quit\n");
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ofKind(result.events, "refused").size(), 3u);
+  EXPECT_EQ(result.events.back()["event"], "exit");
+}
+
+}  // namespace
