@@ -1,0 +1,66 @@
+#pragma once
+// The virtual bench: the modules plugged into it and the answers to every request of the
+// control protocol. Each request and reply is one JSON object ({"cmd": ..., ...} and
+// {"ok": true, ...} or {"ok": false, "error": "..."}). The requests come from three sides:
+//   the operator (zendral-bench): plug, unplug, replug, state
+//   the station's bench backends: ports, fastboot-port
+//   the simulated library and tools, about the module behind a COM number: port, phone, ...
+// Sockets are not the bench's business (control_server.h); the bench is used by one thread.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "sim/bench/module.h"
+
+namespace sim {
+
+class Bench {
+ public:
+  // Called with every device event: {"event": "arrival"|"removal", "module": id}.
+  using EventListener = std::function<void(const nlohmann::json& event)>;
+
+  explicit Bench(EventListener listener = nullptr);
+  ~Bench();
+
+  nlohmann::json handle(const nlohmann::json& request);
+
+  // Runs due restarts and watches; returns the next tickMs() at which run() wants to be called
+  // (0: nothing pending).
+  uint64_t run();
+
+  std::vector<VirtualModule*> modules();
+  VirtualModule* moduleById(const std::string& id);
+  // The module with a present port of this COM number.
+  VirtualModule* moduleByCom(int com);
+
+ private:
+  nlohmann::json plug(const nlohmann::json& request);
+  nlohmann::json ports();
+  nlohmann::json fastbootPort(const nlohmann::json& request);
+  nlohmann::json state();
+  // Requests about the module behind a COM number (bench_requests.cpp).
+  nlohmann::json handlePortRequest(const std::string& cmd, const nlohmann::json& request);
+  nlohmann::json handleStreaming(const std::string& cmd, VirtualModule& module, int com,
+                                 const nlohmann::json& request);
+  nlohmann::json handleNv(const std::string& cmd, VirtualModule& module, int com,
+                          const nlohmann::json& request);
+
+  EventListener listener_;
+  std::map<int, std::unique_ptr<VirtualModule>> modules_;  // by number
+  int nextNumber_ = 1;
+};
+
+// Reply helpers.
+nlohmann::json okReply(nlohmann::json fields = nlohmann::json::object());
+nlohmann::json errorReply(const std::string& text);
+
+// Makes a valid IMEI (15 digits, Luhn check digit) / MEID (14 hex characters) from a number.
+std::string makeImei(unsigned number);
+std::string makeMeid(unsigned number);
+
+}  // namespace sim

@@ -1,0 +1,139 @@
+#include "sim/bench/firmware_maker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "sim/bench/platform_profile.h"
+
+namespace sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+// No image is empty: the station refuses empty images.
+constexpr uint64_t kMinimumSize = 64;
+
+bool writeRandom(const fs::path& path, uint64_t size, std::mt19937_64& random, std::string& error) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::vector<uint64_t> block(8192);
+  while (file && size > 0) {
+    for (uint64_t& word : block) word = random();
+    const uint64_t take = std::min<uint64_t>(size, block.size() * sizeof(uint64_t));
+    file.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(take));
+    size -= take;
+  }
+  if (!file.flush()) {
+    error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+bool writeText(const fs::path& path, const std::string& text, std::string& error) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  if (!file.flush()) {
+    error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+// The partition list of a NAND firmware: name and image file of every partition, one entry
+// for the partition table itself and one partition without an image.
+std::string nandPartitionXml() {
+  const char* entries[][2] = {{"0:SBL", "sbl1.mbn"},
+                              {"0:MIBIB", "partition.mbn"},
+                              {"0:TZ", "tz.mbn"},
+                              {"0:RPM", "rpm.mbn"},
+                              {"0:aboot", "appsboot.mbn"},
+                              {"0:boot", "mdm9607-boot.img"},
+                              {"0:system", "mdm9607-sysfs.ubi"},
+                              {"0:modem", "NON-HLOS.ubi"},
+                              {"0:EFS2", ""}};
+  std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<nandboot>\n  <partitions>\n";
+  for (const auto& entry : entries) {
+    xml += "    <partition>\n      <name>" + std::string(entry[0]) + "</name>\n      <img_name>" +
+           entry[1] + "</img_name>\n    </partition>\n";
+  }
+  return xml + "  </partitions>\n</nandboot>\n";
+}
+
+// The Firehose program list of an eMMC firmware and its (empty) patch list.
+std::string rawprogramXml(const std::vector<FirmwareFile>& files) {
+  std::string xml = "<?xml version=\"1.0\" ?>\n<data>\n";
+  uint64_t sector = 34;
+  for (const FirmwareFile& file : files) {
+    std::string name = file.name;
+    if (name.find("firehose") != std::string::npos) continue;
+    std::string label = name.substr(0, name.find('.'));
+    if (label == "emmc_appsboot") label = "aboot";
+    if (label == "NON-HLOS") label = "modem";
+    xml += "  <program SECTOR_SIZE_IN_BYTES=\"512\" file_sector_offset=\"0\" filename=\"" + name +
+           "\" label=\"" + label + "\" num_partition_sectors=\"" +
+           std::to_string(file.typicalSize / 512 + 1) +
+           "\" physical_partition_number=\"0\" start_sector=\"" + std::to_string(sector) + "\"/>\n";
+    sector += file.typicalSize / 512 + 1;
+  }
+  return xml + "</data>\n";
+}
+
+const char kPatchXml[] = "<?xml version=\"1.0\" ?>\n<patches>\n</patches>\n";
+
+}  // namespace
+
+bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& written,
+                  std::string& error) {
+  const PlatformProfile* profile = findProfile(options.platform);
+  if (!profile) {
+    error = "unknown platform '" + options.platform + "'";
+    return false;
+  }
+  if (!(options.sizeScale > 0) || options.sizeScale > 100) {
+    error = "the size scale must be above 0 and at most 100";
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(options.folder, ec);
+  if (ec) {
+    error = "cannot create " + options.folder + ": " + ec.message();
+    return false;
+  }
+  std::mt19937_64 random(options.seed);
+  auto sized = [&](uint64_t typical) {
+    return std::max<uint64_t>(kMinimumSize,
+                              static_cast<uint64_t>(std::llround(typical * options.sizeScale)));
+  };
+  for (const FirmwareFile& file : profile->firmware) {
+    const fs::path path = fs::path(options.folder) / file.name;
+    if (!writeRandom(path, sized(file.typicalSize), random, error)) return false;
+    written.push_back(path.string());
+  }
+  std::vector<std::pair<std::string, std::string>> texts;
+  if (std::string(profile->name) == "Qca9206") {
+    texts.emplace_back("partition_nand.xml", nandPartitionXml());
+  }
+  if (std::string(profile->name) == "Qca8909") {
+    texts.emplace_back("rawprogram_nand_p4K_b256K.xml", rawprogramXml(profile->firmware));
+    texts.emplace_back("patch_p4K_b256K.xml", kPatchXml);
+  }
+  for (const auto& [name, text] : texts) {
+    const fs::path path = fs::path(options.folder) / name;
+    if (!writeText(path, text, error)) return false;
+    written.push_back(path.string());
+  }
+  if (!options.stationFolder.empty()) {
+    fs::create_directories(options.stationFolder, ec);
+    for (const FirmwareFile& file : profile->stationFiles) {
+      const fs::path path = fs::path(options.stationFolder) / file.name;
+      if (!writeRandom(path, sized(file.typicalSize), random, error)) return false;
+      written.push_back(path.string());
+    }
+  }
+  return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,234 @@
+// The bench without its socket: modules, their modes and ports, and the requests of the
+// library and the tools, at a small time scale.
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "sim/bench/bench.h"
+
+namespace sim {
+namespace {
+
+// Every restart of a module is scaled by this (read once, before the first restart).
+const bool kSmallTimeScale = [] { return ::setenv("ZENDRAL_TIME_SCALE", "0.001", 1) == 0; }();
+
+using nlohmann::json;
+
+class BenchModel : public ::testing::Test {
+ protected:
+  BenchModel() : bench([this](const json& event) { events.push_back(event); }) {}
+
+  std::string plug(const std::string& platform, json faults = json::array()) {
+    json reply = bench.handle({{"cmd", "plug"}, {"platform", platform}, {"faults", faults}});
+    EXPECT_TRUE(reply["ok"]) << reply.dump();
+    return reply.value("id", "");
+  }
+  json ask(const std::string& cmd, int com, json fields = json::object()) {
+    fields["cmd"] = cmd;
+    fields["com"] = com;
+    return bench.handle(fields);
+  }
+  std::string mode(const std::string& id) { return modeText(bench.moduleById(id)->mode()); }
+  // Runs the bench until `done` holds; false when it does not within a generous while.
+  bool runUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 5000; ++i) {
+      bench.run();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+  std::vector<std::string> portNames() {
+    std::vector<std::string> names;
+    const json reply = bench.handle({{"cmd", "ports"}});
+    for (const auto& port : reply["ports"]) names.push_back(port["name"]);
+    return names;
+  }
+
+  std::vector<json> events;
+  Bench bench;
+};
+
+TEST_F(BenchModel, PluggedModuleShowsDiagnosticAndAtPortsOnPtys) {
+  ASSERT_TRUE(kSmallTimeScale);
+  const std::string id = plug("Qca9x07");
+  EXPECT_EQ(id, "1");
+  const json ports = bench.handle({{"cmd", "ports"}})["ports"];
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(ports[0]["name"], "Qualcomm HS-USB Diagnostics 9025 (COM11)");
+  EXPECT_EQ(ports[1]["name"], "Qualcomm HS-USB AT Port 9025 (COM12)");
+  for (const auto& port : ports)
+    EXPECT_EQ(::access(port["tty"].get<std::string>().c_str(), F_OK), 0);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0]["event"], "arrival");
+  EXPECT_EQ(plug("Qca_9x15"), "2");
+  EXPECT_EQ(portNames().size(), 4u);
+  EXPECT_EQ(portNames()[2], "Qualcomm HS-USB Diagnostics 9025 (COM21)");
+
+  bench.handle({{"cmd", "unplug"}, {"id", "1"}});
+  EXPECT_EQ(events.back()["event"], "removal");
+  EXPECT_EQ(portNames().size(), 2u);
+  EXPECT_EQ(mode("1"), "unplugged");
+}
+
+TEST_F(BenchModel, RefusesBadPlugRequests) {
+  for (const json& request :
+       {json{{"cmd", "plug"}, {"platform", "Qca1234"}},
+        json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"imei", "12345"}},
+        json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"imei", 860000000000017}},
+        json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"meid", "A1"}},
+        json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"faults", {"melt"}}},
+        json{{"cmd", "unplug"}, {"id", "7"}}, json{{"cmd", "nonsense"}}, json{{"cmd", 5}},
+        json::array()}) {
+    const json reply = bench.handle(request);
+    EXPECT_FALSE(reply["ok"]) << request.dump();
+    EXPECT_FALSE(reply.value("error", "").empty()) << request.dump();
+  }
+  EXPECT_TRUE(bench.modules().empty());
+}
+
+TEST_F(BenchModel, Qca9x07RoadFromSwitchThroughStreamingToFastbootAndBack) {
+  const std::string id = plug("Qca9x07");
+  EXPECT_TRUE(ask("phone", 11)["connected"]);
+  EXPECT_FALSE(ask("phone", 12)["connected"]) << "the AT port is no diagnostic port";
+  ASSERT_TRUE(ask("switch-download", 11)["ok"]);
+  ASSERT_TRUE(runUntil([&] { return mode(id) == "download"; }));
+  EXPECT_EQ(portNames(), std::vector<std::string>{"Qualcomm HS-USB QDLoader 9009 (COM13)"});
+  EXPECT_FALSE(ask("stream-begin", 13)["ok"]) << "no programmer runs yet";
+  EXPECT_FALSE(ask("partition", 13, {{"name", "0:SBL"}})["ok"]);
+  const json hello = ask("sahara-connect", 13);
+  ASSERT_TRUE(hello["ok"]);
+  EXPECT_EQ(hello["version"], 2);
+  ASSERT_TRUE(ask("sahara-programmer", 13, {{"name", "NPRG9x07.mbn"}, {"sha256", "ab"}})["ok"]);
+  ASSERT_TRUE(ask("stream-begin", 13, {{"override", true}})["ok"]);
+  ASSERT_TRUE(ask("partition", 13, {{"name", "0:SBL"}, {"size", 10}, {"sha256", "cd"}})["ok"]);
+  ASSERT_TRUE(ask("stream-end", 13)["ok"]);
+  ASSERT_TRUE(runUntil([&] { return mode(id) == "fastboot"; }));
+  const json ports = bench.handle({{"cmd", "ports"}});
+  ASSERT_EQ(ports["usb"].size(), 1u);
+  const std::string path = ports["usb"][0];
+  EXPECT_EQ(path, "\\\\?\\usb#vid_18d1&pid_d00d#bench-1#{f72fe0d4-cbcb-407d-8814-9ed673d0dd6b}");
+  EXPECT_TRUE(bench.handle({{"cmd", "fastboot-port"}, {"path", path}})["ok"]);
+  EXPECT_FALSE(bench.handle({{"cmd", "fastboot-port"}, {"path", path + "x"}})["ok"]);
+
+  const json state = bench.handle({{"cmd", "state"}})["modules"][0];
+  EXPECT_EQ(state["partitions"][0]["name"], "sbl");
+  EXPECT_EQ(state["partitions"][0]["sha256"], "cd");
+  EXPECT_EQ(state["programmer"]["name"], "NPRG9x07.mbn");
+  EXPECT_EQ(state["nvSha256"], nvDigest(makeFactoryItems())) << "a new partition table empties EFS";
+}
+
+TEST_F(BenchModel, DownloadPortIdentityFollowsThePlatform) {
+  const std::string id = plug("Qca9x15");
+  ASSERT_TRUE(ask("switch-download", 11)["ok"]);
+  ASSERT_TRUE(runUntil([&] { return mode(id) == "download"; }));
+  EXPECT_EQ(portNames(), std::vector<std::string>{"Qualcomm HS-USB QDLoader 9008 (COM11)"});
+  EXPECT_FALSE(ask("sahara-connect", 11)["ok"]) << "its programmer is not sent over Sahara";
+  EXPECT_TRUE(ask("stream-begin", 11, {{"programmer", "NPRG9x15.hex"}})["ok"]);
+
+  const std::string edl = plug("Qca8909");
+  ASSERT_TRUE(ask("switch-edl", 21)["ok"]);
+  ASSERT_TRUE(runUntil([&] { return mode(edl) == "edl"; }));
+  EXPECT_EQ(ask("port", 24)["role"], "edl");
+}
+
+TEST_F(BenchModel, SwitchFaults) {
+  const std::string refused = plug("Qca9x07", {"switch-refused"});
+  EXPECT_FALSE(ask("switch-download", 11)["ok"]);
+  EXPECT_FALSE(ask("switch-edl", 11)["ok"]);
+  EXPECT_EQ(mode(refused), "normal");
+
+  const std::string lost = plug("Qca9x07", {"no-download-port"});
+  ASSERT_TRUE(ask("switch-download", 21)["ok"]);
+  ASSERT_TRUE(runUntil([&] { return bench.moduleById(lost)->ports().empty(); }));
+  // Long past the boot time the module is still dark.
+  for (int i = 0; i < 100; ++i) {
+    bench.run();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(mode(lost), "rebooting");
+  EXPECT_FALSE(ask("port", 23)["ok"]);
+}
+
+TEST_F(BenchModel, UnplugFaultPullsTheModuleDuringItsStage) {
+  const std::string id = plug("Qca9x07", {"unplug:cp:50"});
+  EXPECT_TRUE(ask("transfer", 11, {{"stage", "tp"}, {"done", 100}, {"total", 100}})["ok"]);
+  EXPECT_TRUE(ask("transfer", 11, {{"stage", "cp"}, {"done", 49}, {"total", 100}})["ok"]);
+  EXPECT_FALSE(ask("transfer", 11, {{"stage", "cp"}, {"done", 50}, {"total", 100}})["ok"]);
+  EXPECT_EQ(mode(id), "unplugged");
+  EXPECT_EQ(events.back()["event"], "removal");
+  bench.handle({{"cmd", "replug"}, {"id", id}});
+  ASSERT_TRUE(runUntil([&] { return mode(id) == "normal"; }));
+  EXPECT_TRUE(ask("transfer", 11, {{"stage", "cp"}, {"done", 100}, {"total", 100}})["ok"])
+      << "the fault fired once";
+}
+
+TEST_F(BenchModel, NvItemsBackupAndRestoreRoundTrip) {
+  const auto folder = std::filesystem::temp_directory_path() / "zendral_bench_model_nv";
+  std::filesystem::create_directories(folder);
+  const std::string id = plug("Qca9x07", {"qcn-size:300000"});
+  VirtualModule& module = *bench.moduleById(id);
+  const std::string original = nvDigest(module.nvItems());
+  EXPECT_EQ(ask("nv-read", 11, {{"item", 453}})["data"], json::array({0}));
+  ASSERT_TRUE(ask("nv-write", 11, {{"item", 453}, {"data", json::array({1})}})["ok"]);
+  EXPECT_FALSE(ask("nv-write", 11, {{"item", 5}, {"data", json(std::vector<int>(129, 0))}})["ok"]);
+  EXPECT_FALSE(ask("nv-read", 11, {{"item", 7}})["ok"]);
+  ASSERT_TRUE(ask("nv-write", 11, {{"item", 453}, {"data", json::array({0})}})["ok"]);
+
+  const std::string file = (folder / "860000000000017.qcn").string();
+  const json backup = ask("qcn-backup", 11, {{"path", file}, {"form", "qcn"}});
+  ASSERT_TRUE(backup["ok"]) << backup.dump();
+  EXPECT_EQ(std::filesystem::file_size(file), 300000u) << "the qcn-size fault decides the size";
+  module.nvItems() = makeFactoryItems();
+  ASSERT_TRUE(ask("qcn-restore", 11, {{"path", file}})["ok"]);
+  EXPECT_EQ(nvDigest(module.nvItems()), original);
+  EXPECT_FALSE(ask("qcn-restore", 11, {{"path", (folder / "none.qcn").string()}})["ok"]);
+  EXPECT_FALSE(ask("spc", 11, {{"spc", "000000"}})["accepted"]);
+  EXPECT_TRUE(ask("spc", 11, {{"spc", "271828"}})["accepted"]);
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(BenchModel, AtPortAnswersOnItsTtyAndRestartsIntoTheBootLoader) {
+  const std::string id = plug("Qca9x07");
+  const std::string tty = bench.handle({{"cmd", "ports"}})["ports"][1]["tty"];
+  const int fd = ::open(tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  termios raw{};
+  ::tcgetattr(fd, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(fd, TCSANOW, &raw);
+  auto exchange = [&](const std::string& command) {
+    EXPECT_EQ(::write(fd, command.data(), command.size()), static_cast<ssize_t>(command.size()));
+    std::string reply;
+    runUntil([&] {
+      VirtualModule& module = *bench.moduleById(id);
+      for (const auto& port : module.ports()) {
+        if (port->role == PortRole::kAt) module.onPortInput(*port);
+      }
+      char buffer[256];
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n > 0) reply.append(buffer, static_cast<size_t>(n));
+      return reply.find('\r') != std::string::npos && (reply.find("OK\r\n") != std::string::npos ||
+                                                       command.find("boot") != std::string::npos);
+    });
+    return reply;
+  };
+  EXPECT_NE(exchange("AT+SIMEI?\r").find("+SIMEI: 860000000000017"), std::string::npos);
+  EXPECT_EQ(exchange("at+bootldr\r"), "at+bootldr\r");
+  ::close(fd);
+  ASSERT_TRUE(runUntil([&] { return mode(id) == "fastboot"; }));
+  const json commands = bench.handle({{"cmd", "state"}})["modules"][0]["commands"];
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[1]["text"], "at+bootldr");
+}
+
+}  // namespace
+}  // namespace sim
