@@ -5,9 +5,10 @@
 //   zendral-tool fastboot --device PATH [--piece-size N] COMMAND...
 //     getvar NAME | flash PARTITION FILE | erase PARTITION | reboot
 //
-// PATH is an interface path or tcp:HOST:PORT. The messages of flash and erase are printed as
-// the DUT log shows them (and logged to Dut1.log like the station's). On failure the tool
-// prints "error: " and the protocol's error text and exits 1; usage errors exit 2.
+// PATH is an interface path (a bench module's too when ZENDRAL_BENCH is set) or tcp:HOST:PORT. The
+// messages of flash and erase are printed as the DUT log shows them (and logged to Dut1.log like
+// the station's). On failure the tool prints "error: " and the protocol's error text and exits 1;
+// usage errors exit 2.
 
 #include <cerrno>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include "apps/zendral-tool/subcommands.h"
 #include "fastboot/action_queue.h"
 #include "fastboot/backends.h"
+#include "fastboot/bench_transport.h"
 #include "fastboot/executor.h"
 #include "fastboot/image_loader.h"
 #include "fastboot/protocol.h"
@@ -134,6 +136,8 @@ bool parsePieceSize(const char* text, uint32_t& size) {
 }  // namespace
 
 int runFastbootCommand(int argc, char** argv) {
+  // With ZENDRAL_BENCH set, the virtual bench's modules are devices like any other.
+  fastboot::registerBenchBackendFromEnvironment();
   std::string device;
   uint32_t pieceSize = 0;
   int i = 0;
