@@ -3,6 +3,7 @@
 // loader fills them from its own INI file, on the UI thread while no worker runs; workers only
 // read them.
 
+#include <atomic>
 #include <string>
 
 // The folder the QCN/XQCN backups are written to and read from (the firmware folder).
@@ -20,6 +21,22 @@ extern int gNotUseQPST;
 // and the backup firmware version that the Qca8909 procedure takes from its firmware files.
 extern std::string sSrcVersionType;
 extern std::string sDstVersionType;
+
+// Settings and results of the chipset procedures that the station's workers read after each
+// step. They are written by the file-list loaders (UI thread) and by the CP download (worker
+// thread), and read on both, so they are atomic.
+// Qca9x07: the last CP download failed before the library wrote any partition.
+extern std::atomic<int> bPartionDiff;
+// Qca9x07: the last CP download succeeded (cleared at the start of each CP download).
+extern std::atomic<int> bUpdatedCp;
+// Qca9x07 settings "OpenAdb" and "Switch911": the post-download step opens adb / switches the
+// module back to USB product 9011.
+extern std::atomic<int> bOpenAdb;
+extern std::atomic<int> bSwitch911;
+// Qca9x15 setting "BackupEFS": back up EFS when the module returns after the AP download.
+extern std::atomic<int> gBackupEFS;
+// Qca8909: the programmer is an .elf file (the qmbn road).
+extern std::atomic<int> bHalvoH;
 
 // Puts every setting above back to its start-up value (empty texts, zero numbers).
 void resetPlatformSettings();

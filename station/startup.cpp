@@ -19,6 +19,7 @@
 #include "station/platform_menu.h"
 #include "station/port_discovery.h"
 #include "station/station_config.h"
+#include "station/station_services.h"
 #include "station/station_state.h"
 
 namespace {
@@ -116,6 +117,7 @@ int stationMain() {
   host::EventLoop& loop = host::uiLoop();
   StationConfig config;
   const bool bound = loop.bind();
+  installStationServices();
   if (bound && startUp(config)) {
     try {
       gThreadPool = new host::WorkerPool(loop);
@@ -123,6 +125,7 @@ int stationMain() {
       Ini_Dispose(gCfgIni);
       gCfgIni = nullptr;
       platform_dispose();
+      removeStationServices();
       loop.detach();
       return -1;
     }
@@ -131,6 +134,7 @@ int stationMain() {
     loop.run();
   }
   shutDown();
+  removeStationServices();
   if (bound) loop.detach();
   return 0;
 }

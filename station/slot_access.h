@@ -1,0 +1,49 @@
+#pragma once
+// How the UI thread and the worker thread share the DUT slot record.
+//
+// - The state, the presence flags, `atBusy`, `threadId`, `slot` and `portKind` are single
+//   values that both threads read and write one at a time: they go through loadField and
+//   storeField (atomic, so a worker's write is never half-seen by the dispatcher).
+// - The port set, `imei` and `meid` are written under datalock (port scans, SetThreadImei);
+//   workers copy them under datalock too.
+// - `devicePath` is written under threadDataLock (fastboot scan, workers clearing it).
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/slot_record.h"
+
+template <class T>
+T loadField(T& field) {
+  return std::atomic_ref<T>(field).load();
+}
+
+template <class T>
+void storeField(T& field, T value) {
+  std::atomic_ref<T>(field).store(value);
+}
+
+inline SlotState slotState(ThreadData& slot) {
+  return static_cast<SlotState>(loadField(slot.state));
+}
+
+inline void setSlotState(ThreadData& slot, SlotState state) {
+  storeField<uint8_t>(slot.state, state);
+}
+
+// Port kinds of a dispatch: the diagnostic port, QDLoader 9008, QDLoader 9009 / Diagnostics 900E.
+inline constexpr int kDiagnosticPort = 0;
+inline constexpr int kPort9008 = 1;
+inline constexpr int kPort9009 = 2;
+
+// The slot's port of `kind`: ql9009port for kind 2, ql9008port for kind 1, diaport otherwise.
+inline int32_t& portOfKind(ThreadData& slot, int kind) {
+  if (kind == kPort9009) return slot.ql9009port;
+  if (kind == kPort9008) return slot.ql9008port;
+  return slot.diaport;
+}
+
+// The index of `slot` in gThreadData.
+inline int slotIndex(const ThreadData& slot) {
+  return static_cast<int>(&slot - gThreadData);
+}

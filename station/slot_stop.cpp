@@ -1,0 +1,68 @@
+#include "station/slot_stop.h"
+
+#include "host/report.h"
+#include "station/dut_timer.h"
+#include "station/slot_access.h"
+#include "station/station_state.h"
+#include "station/worker_scheduling.h"
+
+namespace {
+
+// A slot is busy while its run is not idle, and also while a worker scheduled for it has not
+// finished: the AT switch, for one, is queued while the slot is still idle.
+bool slotBusy(ThreadData& slot) {
+  return slotState(slot) != DUT_IDLE || slotWorkerRunning(slot);
+}
+
+// Waits for the slot's latest worker. A worker may schedule the next one before it returns
+// (the fastboot scan after a CP download), so the wait repeats until the latest has finished.
+void waitForSlotWorkers(ThreadData& slot) {
+  if (!gThreadPool) return;
+  while (true) {
+    const int id = static_cast<int>(loadField(slot.threadId));
+    if (id == 0) return;
+    gThreadPool->waitUntilFinished(id);
+    gThreadPool->release(id);
+    if (static_cast<int>(loadField(slot.threadId)) == id) return;
+  }
+}
+
+}  // namespace
+
+void StopSlot(int index) {
+  if (index < 0 || index >= kSlotCount) return;
+  ThreadData& slot = gThreadData[index];
+  if (!slotBusy(slot)) return;
+  waitForSlotWorkers(slot);
+  const int dut = index + 1;
+  stopDutTimer(dut);
+  setDutTimeText(dut, "0");
+  ShowMesage(dut, "");
+  updateProgressBar(dut, 0.0);
+  setSlotState(slot, DUT_IDLE);
+}
+
+void StationDutSlots::resetSlots(uint32_t diaport) {
+  resetSlotRecords();
+  gThreadData[0].diaport = static_cast<int32_t>(diaport);
+}
+
+int StationDutSlots::findBusySlot() {
+  for (int i = 0; i < kSlotCount; ++i) {
+    if (slotBusy(gThreadData[i])) return i;
+  }
+  return -1;
+}
+
+void StationDutSlots::stopSlot(int index) {
+  StopSlot(index);
+}
+
+void StationDutSlots::clearPresent() {
+  storeField(gThreadData[0].present, 0);
+}
+
+StationDutSlots& stationDutSlots() {
+  static StationDutSlots slots;
+  return slots;
+}

@@ -1,0 +1,308 @@
+// The headless station with its slot, seen from outside: operator actions go in on its input,
+// the JSON lines of its surface come out, and modules arrive through the device directory,
+// either the scripted one or the virtual bench's, which the station chooses at start-up when
+// ZENDRAL_BENCH is set. The platform table is a fake that records each download step.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/bench_client.h"
+#include "host/child_process.h"
+#include "host/device_directory.h"
+#include "platform/platform.h"
+#include "platform/platform_settings.h"
+#include "ui/headless/headless_station.h"
+
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+const bool kScaledWaits = [] { return ::setenv("ZENDRAL_TIME_SCALE", "0.01", 1) == 0; }();
+
+// ---- The fake platform ----
+
+std::mutex gCallsMutex;
+std::vector<std::pair<std::string, DownloadRequest>> gCalls;
+std::function<void(const std::string&)> gHook;
+
+int record(const char* step, const DownloadRequest& request) {
+  {
+    std::lock_guard lock(gCallsMutex);
+    gCalls.emplace_back(step, request);
+  }
+  if (gHook) gHook(step);
+  return 0;
+}
+int fakeCp(const DownloadRequest& r) {
+  return record("cp", r);
+}
+int fakeAp(const DownloadRequest& r) {
+  return record("ap", r);
+}
+int fakeTp(const DownloadRequest& r) {
+  return record("tp", r);
+}
+int fakeLoad(host::FileTable& table) {
+  table.clear();
+  table.appendRow("Firmware Path", "/fw/R07");
+  return 0;
+}
+int fakeAutoLoad(host::FileTable& table, const char*) {
+  return fakeLoad(table);
+}
+int fakeSave(host::FileTable&) {
+  return 0;
+}
+int fakeCompleted() {
+  return 0;
+}
+PlatformOps gRow{0, fakeAutoLoad, fakeLoad, fakeSave, fakeCp, fakeAp, fakeTp, fakeCompleted};
+const PlatformOps* fakeRows(PlatformType) {
+  return &gRow;
+}
+
+std::vector<std::pair<std::string, DownloadRequest>> calls() {
+  std::lock_guard lock(gCallsMutex);
+  return gCalls;
+}
+
+// ---- The station on its own thread ----
+
+class HeadlessRun {
+ public:
+  HeadlessRun() {
+    int in[2], out[2];
+    EXPECT_EQ(::pipe(in), 0);
+    EXPECT_EQ(::pipe(out), 0);
+    input_ = in[1];
+    reader_ = std::thread([this, fd = out[0]] { readEvents(fd); });
+    station_ = std::thread([this, inFd = in[0], outFd = out[1]] {
+      std::FILE* out = ::fdopen(outFd, "w");
+      exitCode_ = runHeadlessStation(inFd, out);
+      std::fclose(out);
+      ::close(inFd);
+    });
+  }
+  ~HeadlessRun() { finish(); }
+
+  void send(const std::string& line) {
+    const std::string text = line + "\n";
+    EXPECT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+  // Waits until an event matches; false when none came within a minute (a hang guard only).
+  bool waitFor(const std::function<bool(const json&)>& match) {
+    for (int i = 0; i < 12000; ++i) {
+      {
+        std::lock_guard lock(mutex_);
+        for (const json& event : events_) {
+          if (match(event)) return true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  bool waitForMessage(const std::string& text) {
+    return waitFor([&](const json& e) { return e["event"] == "message" && e["text"] == text; });
+  }
+
+  int finish() {
+    if (input_ >= 0) {
+      send("quit");
+      ::close(input_);
+      input_ = -1;
+      station_.join();
+      reader_.join();
+    }
+    return exitCode_;
+  }
+
+  std::vector<json> events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+
+ private:
+  void readEvents(int fd) {
+    std::FILE* in = ::fdopen(fd, "r");
+    char* line = nullptr;
+    size_t capacity = 0;
+    while (::getline(&line, &capacity, in) > 0) {
+      json event = json::parse(line, nullptr, false);
+      std::lock_guard lock(mutex_);
+      events_.push_back(event);
+    }
+    std::free(line);
+    std::fclose(in);
+  }
+
+  int input_ = -1;
+  int exitCode_ = -1;
+  std::mutex mutex_;
+  std::vector<json> events_;
+  std::thread station_;
+  std::thread reader_;
+};
+
+class HeadlessSlotsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kScaledWaits);
+    dir_ = fs::temp_directory_path() /
+           ("zendral-slots-it-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    previousDir_ = fs::current_path();
+    fs::current_path(dir_);
+    previousRows_ = installPlatformRows(fakeRows);
+    gCalls.clear();
+    gHook = nullptr;
+  }
+  void TearDown() override {
+    gHook = nullptr;
+    installPlatformRows(previousRows_);
+    fs::current_path(previousDir_);
+    fs::remove_all(dir_);
+  }
+  void writeCfg(const std::string& text) { std::ofstream(dir_ / "cfg.ini") << text; }
+
+  fs::path dir_;
+  fs::path previousDir_;
+  PlatformRowSource previousRows_ = nullptr;
+};
+
+const std::string kFastbootPath =
+    "\\\\?\\usb#vid_18d1&pid_d00d#1-1.4#{f72fe0d4-cbcb-407d-8814-9ed673d0dd6b}";
+
+TEST_F(HeadlessSlotsTest, PortArrivalsThroughTheScriptedDirectoryRunTheSlotToItsEnd) {
+  host::ScriptedDeviceDirectory directory;
+  host::installDeviceDirectory(&directory);
+  writeCfg("[Platform]\ncurrent = Qca_9x07\n");
+  // The module enumerates as a fastboot device at the end of its CP download and leaves that
+  // mode with the AP download's reboot.
+  gHook = [&](const std::string& step) {
+    if (step == "cp") {
+      bUpdatedCp = 1;
+      directory.addUsbInterface(kFastbootPath);
+    }
+    if (step == "ap") directory.removeUsbInterface(kFastbootPath);
+  };
+  const std::string diag = "Qualcomm HS-USB Diagnostics 9091 (COM12)";
+  {
+    HeadlessRun station;
+    station.send("start");
+    ASSERT_TRUE(station.waitFor([](const json& e) {
+      return e["event"] == "control" && e["name"] == "stop" && e["dimmed"] == false;
+    }));
+    directory.addSerialPort(diag, "/dev/x-12");
+    directory.addSerialPort("Qualcomm HS-USB AT Port 9091 (COM13)", "/dev/x-13");
+    ASSERT_TRUE(station.waitForMessage("waiting for dut,long time please repower dut..."));
+    ASSERT_TRUE(station.waitFor([](const json& e) {
+      return e["event"] == "status" && e["value"] == 1 && e["lamp"] == "blue";
+    }));
+    // The AP download has run once the device left fastboot; then the module reboots.
+    for (int i = 0; i < 12000 && calls().size() < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    directory.removeSerialPort("/dev/x-12");
+    directory.addSerialPort(diag, "/dev/x-12");
+    ASSERT_TRUE(station.waitForMessage("Update Success!"));
+    ASSERT_TRUE(station.waitFor([](const json& e) {
+      return e["event"] == "status" && e["value"] == 0 && e["lamp"] == "green";
+    }));
+    directory.removeSerialPort("/dev/x-12");
+    ASSERT_TRUE(station.waitForMessage("Device unplug."));
+    EXPECT_EQ(station.finish(), 0);
+    const auto events = station.events();
+    EXPECT_NE(std::find(events.begin(), events.end(),
+                        json{{"event", "ports"}, {"dut", 1}, {"items", {"COM12"}}}),
+              events.end());
+  }
+  host::installDeviceDirectory(nullptr);
+  const auto steps = calls();
+  ASSERT_EQ(steps.size(), 2u);
+  EXPECT_EQ(steps[0].first, "cp");
+  EXPECT_EQ(steps[0].second.diaport, 12);
+  EXPECT_EQ(steps[0].second.atport, 13);
+  EXPECT_EQ(steps[1].first, "ap");
+  EXPECT_EQ(std::string(steps[1].second.devicePath), kFastbootPath);
+}
+
+// The virtual bench, started as its own program.
+class BenchProcess {
+ public:
+  explicit BenchProcess(const fs::path& folder) : socket_((folder / "bench.sock").string()) {
+    std::string error;
+    server_ = host::ChildProcess::start(
+        {std::string(ZENDRAL_BIN_DIR) + "/zendral-bench", "serve", "--socket", socket_}, &error);
+    EXPECT_TRUE(server_) << error;
+    for (int i = 0; i < 3000 && !ready(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  ~BenchProcess() {
+    json reply;
+    std::string error;
+    host::benchRequest(socket_, {{"cmd", "quit"}}, reply, error);
+    if (server_) server_->wait();
+  }
+  bool ready() {
+    json reply;
+    std::string error;
+    return host::benchRequest(socket_, {{"cmd", "state"}}, reply, error);
+  }
+  json request(const json& body) {
+    json reply;
+    std::string error;
+    EXPECT_TRUE(host::benchRequest(socket_, body, reply, error)) << error;
+    return reply;
+  }
+  const std::string& socket() const { return socket_; }
+
+ private:
+  std::string socket_;
+  std::unique_ptr<host::ChildProcess> server_;
+};
+
+TEST_F(HeadlessSlotsTest, ApOnlyRunSwitchesABenchModuleToFastbootAndDownloadsToIt) {
+  BenchProcess bench(dir_);
+  ASSERT_TRUE(bench.ready());
+  ::setenv("ZENDRAL_BENCH", bench.socket().c_str(), 1);
+  writeCfg("[Platform]\ncurrent = Qca_9x07\nOnlyAP = True\n");
+  const json plugged = bench.request({{"cmd", "plug"}, {"platform", "Qca9x07"}});
+  ASSERT_TRUE(host::benchReplyOk(plugged)) << plugged.dump();
+  {
+    HeadlessRun station;
+    station.send("start");
+    ASSERT_TRUE(station.waitForMessage("Enter ToFastbootThreadFunction."));
+    ASSERT_TRUE(station.waitForMessage("Send: at+bootldr\r"));
+    // The module leaves for its bootloader: its fastboot device starts the AP download.
+    for (int i = 0; i < 12000 && calls().empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(station.finish(), 0);
+  }
+  ::unsetenv("ZENDRAL_BENCH");
+  const auto steps = calls();
+  ASSERT_EQ(steps.size(), 1u) << "only the AP download runs in AP-only mode";
+  EXPECT_EQ(steps[0].first, "ap");
+  const std::string path = steps[0].second.devicePath;
+  EXPECT_NE(path.find("vid_18d1&pid_d00d#bench-"), std::string::npos) << path;
+}
+
+}  // namespace
