@@ -89,6 +89,14 @@ void EventLoop::quit() {
 
 void EventLoop::runUntil(const std::function<bool()>& done) {
   const bool onLoop = isLoopThread();
+  if (onLoop) {
+    EventLoopDriver* driver;
+    {
+      std::lock_guard lock(mutex_);
+      driver = driver_;
+    }
+    if (driver && driver->runNested(done)) return;
+  }
   while (true) {
     uint64_t seen;
     {
@@ -109,9 +117,12 @@ void EventLoop::runUntil(const std::function<bool()>& done) {
 }
 
 void EventLoop::wake() {
-  std::lock_guard lock(mutex_);
-  ++wakeCount_;
-  changed_.notify_all();
+  {
+    std::lock_guard lock(mutex_);
+    ++wakeCount_;
+    changed_.notify_all();
+  }
+  wakeDriver();
 }
 
 void EventLoop::detach() {

@@ -24,6 +24,11 @@ class EventLoopDriver {
   // Runs the toolkit's loop until quit().
   virtual void run() = 0;
   virtual void quit() = 0;
+  // On the loop's thread: runs the toolkit's loop, nested, until `done()` holds, checking it
+  // after every wake-up the driver handles. runUntil uses it, so that the window stays alive
+  // while the UI thread waits for a worker that may itself wait for the window. Returns false
+  // when the toolkit cannot nest; the loop then waits by itself.
+  virtual bool runNested(const std::function<bool()>& done) { return false; }
 };
 
 class EventLoop {
@@ -54,11 +59,12 @@ class EventLoop {
   void quit();
 
   // On the loop's thread: processes tasks and timers until `done()` holds, so that a callback
-  // can wait for something that itself needs the loop (a worker reporting its status).
-  // Elsewhere it waits without processing. `done` is checked after every wake().
+  // can wait for something that itself needs the loop (a worker reporting its status); with a
+  // driver that can nest, the toolkit's own events are processed too. Elsewhere it waits
+  // without processing. `done` is checked after every wake().
   void runUntil(const std::function<bool()>& done);
 
-  // Makes a runUntil re-check its condition.
+  // Makes a runUntil re-check its condition (and wakes the driver, if any).
   void wake();
 
   // Runs every queued task, then unbinds the loop: later posts run inline on their caller.

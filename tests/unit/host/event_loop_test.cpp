@@ -195,3 +195,110 @@ TEST(EventLoopDriverTest, AToolkitLoopCarriesTasksTimersAndQuit) {
 }
 
 }  // namespace
+
+namespace {
+
+// A toolkit with events of its own (a window system's queue) that can run nested. A call made
+// through callAndWait from another thread is delivered only while the toolkit runs.
+class NestingToolkit : public host::EventLoopDriver {
+ public:
+  explicit NestingToolkit(EventLoop& loop) : loop_(loop) {}
+  void wake() override {
+    std::lock_guard lock(mutex_);
+    ++wakes_;
+    changed_.notify_all();
+  }
+  void run() override {}
+  void quit() override {}
+  bool runNested(const std::function<bool()>& done) override {
+    ++nestedRuns;
+    while (true) {
+      uint64_t seen;
+      {
+        std::lock_guard lock(mutex_);
+        seen = wakes_;
+      }
+      deliverToolkitEvents();
+      loop_.processPending();
+      if (done()) return true;
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return wakes_ != seen || !events_.empty(); });
+    }
+  }
+  // From another thread: runs `call` in the toolkit's loop and returns once it has run.
+  void callAndWait(const std::function<void()>& call) {
+    std::promise<void> ran;
+    {
+      std::lock_guard lock(mutex_);
+      events_.push_back([&] {
+        call();
+        ran.set_value();
+      });
+      changed_.notify_all();
+    }
+    ran.get_future().wait();
+  }
+  int nestedRuns = 0;
+
+ private:
+  void deliverToolkitEvents() {
+    std::unique_lock lock(mutex_);
+    while (!events_.empty()) {
+      auto event = std::move(events_.front());
+      events_.pop_front();
+      lock.unlock();
+      event();
+      lock.lock();
+    }
+  }
+  EventLoop& loop_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> events_;
+  uint64_t wakes_ = 0;
+};
+
+TEST(EventLoopDriverTest, AWaitOnTheLoopThreadKeepsTheToolkitsOwnEventsFlowing) {
+  EventLoop loop;
+  NestingToolkit toolkit(loop);
+  loop.setDriver(&toolkit);
+  ASSERT_TRUE(loop.bind());
+  std::atomic<bool> finished{false};
+  bool drawnByToolkit = false;
+  bool ranOnLoop = false;
+  // The worker waits first for the toolkit, then for the loop; a wait that only processed the
+  // loop's tasks would never end.
+  std::thread worker([&] {
+    toolkit.callAndWait([&] { drawnByToolkit = true; });
+    loop.postAndWait([&] { ranOnLoop = true; });
+    finished = true;
+    loop.wake();
+  });
+  loop.runUntil([&] { return finished.load(); });
+  worker.join();
+  EXPECT_TRUE(drawnByToolkit);
+  EXPECT_TRUE(ranOnLoop);
+  EXPECT_EQ(toolkit.nestedRuns, 1);
+  loop.setDriver(nullptr);
+  loop.detach();
+}
+
+TEST(EventLoopDriverTest, ADriverThatCannotNestLeavesTheWaitToTheLoop) {
+  EventLoop loop;
+  FakeToolkit toolkit(loop);  // runNested keeps its default: it cannot nest
+  loop.setDriver(&toolkit);
+  ASSERT_TRUE(loop.bind());
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    loop.postAndWait([] {});
+    finished = true;
+    loop.wake();
+  });
+  loop.runUntil([&] { return finished.load(); });
+  worker.join();
+  EXPECT_TRUE(finished);
+  loop.setDriver(nullptr);
+  loop.detach();
+}
+
+}  // namespace
