@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
@@ -18,7 +20,7 @@ namespace {
 // One image a sequence looks for before it loads anything.
 struct Required {
   const std::string& path;
-  const char* missingText;
+  std::string missingText;
   bool optional = false;
 };
 
@@ -71,58 +73,64 @@ class RebuildGuard {
   std::unique_lock<std::shared_mutex> lock_;
 };
 
+// Rebuilds the queue: refused while an AP download uses it; otherwise empties it, sets the
+// piece limit, lets `fill` check and queue the images, and ends the queue with the reboot.
+int rebuildQueue(uint32_t pieceLimit, const std::function<bool()>& fill) {
+  RebuildGuard guard;
+  if (!guard.allowed()) return -1;
+  queue_action_clear();
+  fb_set_flash_piece_limit(pieceLimit);
+  if (!fill()) return -1;
+  fb_queue_reboot();
+  return 0;
+}
+
+// One image of a sequence whose images are all required: what it is, where it is, and the
+// partition it is written to.
+struct SequenceImage {
+  ImageKind kind;
+  const std::string& path;
+  const char* partition;
+};
+
+// A fixed sequence: every image must exist (the first missing one is named), then each is
+// loaded and queued in order.
+int flashFixedSequence(uint32_t pieceLimit, std::initializer_list<SequenceImage> images) {
+  return rebuildQueue(pieceLimit, [&] {
+    std::vector<Required> required;
+    for (const SequenceImage& image : images) {
+      required.push_back({image.path, std::string("can't find ") + image.partition + " file."});
+    }
+    if (!allPresent(required)) return false;
+    for (const SequenceImage& image : images) {
+      if (!loadAndQueue(image.kind, image.path, image.partition)) return false;
+    }
+    return true;
+  });
+}
+
 }  // namespace
 
 int flash_loaddata1(const std::string& boot, const std::string& system, const std::string& userdata,
                     const std::string& recovery, const std::string& recoveryfs) {
-  RebuildGuard guard;
-  if (!guard.allowed()) return -1;
-  queue_action_clear();
-  fb_set_flash_piece_limit(0);
-  if (!allPresent({{boot, "can't find boot file."},
-                   {system, "can't find system file."},
-                   {userdata, "can't find userdata file."},
-                   {recovery, "can't find recovery file."},
-                   {recoveryfs, "can't find recoveryfs file."}})) {
-    return -1;
-  }
-  if (!loadAndQueue(ImageKind::kBoot, boot, "boot") ||
-      !loadAndQueue(ImageKind::kSystem, system, "system") ||
-      !loadAndQueue(ImageKind::kUser, userdata, "userdata") ||
-      !loadAndQueue(ImageKind::kRecovery, recovery, "recovery") ||
-      !loadAndQueue(ImageKind::kRecoveryFs, recoveryfs, "recoveryfs")) {
-    return -1;
-  }
-  fb_queue_reboot();
-  return 0;
+  return flashFixedSequence(0, {{ImageKind::kBoot, boot, "boot"},
+                                {ImageKind::kSystem, system, "system"},
+                                {ImageKind::kUser, userdata, "userdata"},
+                                {ImageKind::kRecovery, recovery, "recovery"},
+                                {ImageKind::kRecoveryFs, recoveryfs, "recoveryfs"}});
 }
 
 int flash_loaddata2(const std::string& boot, const std::string& system, const std::string& userdata,
                     const std::string& recovery, const std::string& recoveryfs,
                     const std::string& aboot) {
-  RebuildGuard guard;
-  if (!guard.allowed()) return -1;
-  queue_action_clear();
   // This platform's loader holds at most one piece of an image at a time.
-  fb_set_flash_piece_limit(kQca9x15FlashPieceLimit);
-  if (!allPresent({{aboot, "can't find aboot file."},
-                   {boot, "can't find boot file."},
-                   {system, "can't find system file."},
-                   {userdata, "can't find userdata file."},
-                   {recovery, "can't find recovery file."},
-                   {recoveryfs, "can't find recoveryfs file."}})) {
-    return -1;
-  }
-  if (!loadAndQueue(ImageKind::kAboot, aboot, "aboot") ||
-      !loadAndQueue(ImageKind::kBoot, boot, "boot") ||
-      !loadAndQueue(ImageKind::kSystem, system, "system") ||
-      !loadAndQueue(ImageKind::kUser, userdata, "userdata") ||
-      !loadAndQueue(ImageKind::kRecovery, recovery, "recovery") ||
-      !loadAndQueue(ImageKind::kRecoveryFs, recoveryfs, "recoveryfs")) {
-    return -1;
-  }
-  fb_queue_reboot();
-  return 0;
+  return flashFixedSequence(kQca9x15FlashPieceLimit,
+                            {{ImageKind::kAboot, aboot, "aboot"},
+                             {ImageKind::kBoot, boot, "boot"},
+                             {ImageKind::kSystem, system, "system"},
+                             {ImageKind::kUser, userdata, "userdata"},
+                             {ImageKind::kRecovery, recovery, "recovery"},
+                             {ImageKind::kRecoveryFs, recoveryfs, "recoveryfs"}});
 }
 
 namespace {
@@ -205,13 +213,9 @@ bool queueQca9x07Images(const Qca9x07Images& im, const Qca9x07Options& options,
 }
 
 int flashQca9x07(const Qca9x07Images& images, const Qca9x07Options& options, Qca9x07Extra extra) {
-  RebuildGuard guard;
-  if (!guard.allowed()) return -1;
-  queue_action_clear();
-  fb_set_flash_piece_limit(0);
-  if (!qca9x07Present(images, extra) || !queueQca9x07Images(images, options, extra)) return -1;
-  fb_queue_reboot();
-  return 0;
+  return rebuildQueue(0, [&] {
+    return qca9x07Present(images, extra) && queueQca9x07Images(images, options, extra);
+  });
 }
 
 }  // namespace

@@ -45,6 +45,19 @@ struct UsbDescriptors {
   uint8_t endpointCount = 0;
 };
 
+// The descriptors of a module in fastboot mode: USB 18D1:D00D, an interface of class
+// FF/42/03 with its two bulk endpoints. Links that stand in for such a module report these.
+inline UsbDescriptors moduleFastbootDescriptors() {
+  UsbDescriptors d;
+  d.vendorId = 0x18D1;
+  d.productId = 0xD00D;
+  d.interfaceClass = 0xFF;
+  d.interfaceSubclass = 0x42;
+  d.interfaceProtocol = 0x03;
+  d.endpointCount = 2;
+  return d;
+}
+
 class UsbLink {
  public:
   virtual ~UsbLink() = default;

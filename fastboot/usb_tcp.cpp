@@ -60,12 +60,7 @@ class TcpLink : public UsbLink {
   ~TcpLink() override { ::close(fd_); }
 
   bool readDescriptors(UsbDescriptors& d) override {
-    d.vendorId = 0x18D1;
-    d.productId = 0xD00D;
-    d.interfaceClass = 0xFF;
-    d.interfaceSubclass = 0x42;
-    d.interfaceProtocol = 0x03;
-    d.endpointCount = 2;
+    d = moduleFastbootDescriptors();
     return true;
   }
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 
 #include "host/event_loop.h"
+#include "host/local_time.h"
 #include "host/operator_surface.h"
 #include "host/stringplus.h"
 
@@ -68,13 +68,7 @@ const char* buildTime() {
 }
 
 std::string datedLogLine(const std::string& text) {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%4d-%02d-%02d %02d:%02d:%02d: ", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  return stamp + text;
+  return host::localTimeText("%Y-%m-%d %H:%M:%S: ") + text;
 }
 
 void saveDutLog(int dut, const std::string& text) {

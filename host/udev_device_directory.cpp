@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace host {
 namespace {
@@ -144,6 +145,24 @@ const char* lastComponent(const char* path) {
 constexpr const char* kUsbDeviceType = "usb_device";
 constexpr const char* kHubClass = "09";
 
+// Calls `visit` with the sysfs path of every device of `subsystem`. Returns 0, or an errno
+// value when the devices cannot be enumerated.
+int forEachDevice(udev* context, const char* subsystem,
+                  const std::function<void(const char* syspath)>& visit) {
+  udev_enumerate* enumerate = udev_enumerate_new(context);
+  if (!enumerate) return ENOMEM;
+  udev_enumerate_add_match_subsystem(enumerate, subsystem);
+  const int scanned = udev_enumerate_scan_devices(enumerate);
+  if (scanned >= 0) {
+    udev_list_entry* entry;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
+      visit(udev_list_entry_get_name(entry));
+    }
+  }
+  udev_enumerate_unref(enumerate);
+  return scanned < 0 ? -scanned : 0;
+}
+
 }  // namespace
 
 int comNumberOfTty(const std::string& sysname) {
@@ -216,24 +235,14 @@ UdevDeviceDirectory::~UdevDeviceDirectory() {
 int UdevDeviceDirectory::listSerialPorts(std::vector<SerialPortInfo>& ports) {
   ports.clear();
   if (!udev_) return udevError_;
-  udev_enumerate* enumerate = udev_enumerate_new(udev_);
-  if (!enumerate) return ENOMEM;
-  udev_enumerate_add_match_subsystem(enumerate, "tty");
-  const int scanned = udev_enumerate_scan_devices(enumerate);
-  if (scanned < 0) {
-    udev_enumerate_unref(enumerate);
-    return -scanned;
-  }
-  udev_list_entry* entry;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
-    const char* syspath = udev_list_entry_get_name(entry);
-    if (comNumberOfTty(lastComponent(syspath)) == 0) continue;
+  const int error = forEachDevice(udev_, "tty", [&](const char* syspath) {
+    if (comNumberOfTty(lastComponent(syspath)) == 0) return;
     udev_device* tty = udev_device_new_from_syspath(udev_, syspath);
-    if (!tty) continue;  // gone since the scan
+    if (!tty) return;  // gone since the scan
     if (std::optional<SerialPortInfo> port = describeTty(factsOf(tty))) ports.push_back(*port);
     udev_device_unref(tty);
-  }
-  udev_enumerate_unref(enumerate);
+  });
+  if (error != 0) return error;
   std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
     return a.comNumber < b.comNumber;
   });
@@ -243,18 +252,9 @@ int UdevDeviceDirectory::listSerialPorts(std::vector<SerialPortInfo>& ports) {
 int UdevDeviceDirectory::listUsbInterfaces(std::vector<std::string>& paths) {
   paths.clear();
   if (!udev_) return udevError_;
-  udev_enumerate* enumerate = udev_enumerate_new(udev_);
-  if (!enumerate) return ENOMEM;
-  udev_enumerate_add_match_subsystem(enumerate, "usb");
-  const int scanned = udev_enumerate_scan_devices(enumerate);
-  if (scanned < 0) {
-    udev_enumerate_unref(enumerate);
-    return -scanned;
-  }
-  udev_list_entry* entry;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
-    udev_device* device = udev_device_new_from_syspath(udev_, udev_list_entry_get_name(entry));
-    if (!device) continue;
+  return forEachDevice(udev_, "usb", [&](const char* syspath) {
+    udev_device* device = udev_device_new_from_syspath(udev_, syspath);
+    if (!device) return;
     const char* type = udev_device_get_devtype(device);
     const long vendor = hexAttribute(device, "idVendor", -1);
     const long product = hexAttribute(device, "idProduct", -1);
@@ -266,9 +266,7 @@ int UdevDeviceDirectory::listUsbInterfaces(std::vector<std::string>& paths) {
                                        udev_device_get_sysname(device)));
     }
     udev_device_unref(device);
-  }
-  udev_enumerate_unref(enumerate);
-  return 0;
+  });
 }
 
 // With a udev daemon running, its events come after the device nodes are ready; without one

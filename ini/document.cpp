@@ -86,13 +86,7 @@ Section* IniDocument::findSection(std::string_view name) {
 }
 
 Section* IniDocument::appendSection(std::string name, int line, std::string comment) {
-  auto stored = sections_.insert(sections_.end(), Section{});
-  stored->name = std::move(name);
-  stored->line = line;
-  stored->comment = std::move(comment);
-  index_.try_emplace(stored->name, stored);
-  touch();
-  return &*stored;
+  return insertSection(sections_.end(), std::move(name), line, std::move(comment));
 }
 
 Section* IniDocument::addSection(std::string name, int line, std::string comment) {
@@ -103,6 +97,11 @@ Section* IniDocument::addSection(std::string name, int line, std::string comment
     if (ini::compareNames(before->name, name) <= 0) break;
     position = before;
   }
+  return insertSection(position, std::move(name), line, std::move(comment));
+}
+
+Section* IniDocument::insertSection(ini::SectionIter position, std::string name, int line,
+                                    std::string comment) {
   auto stored = sections_.insert(position, Section{});
   stored->name = std::move(name);
   stored->line = line;

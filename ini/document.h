@@ -109,6 +109,10 @@ struct IniDocument {
   int lineOfLastAccess = 0;
 
  private:
+  // Inserts a section before `position`; the first section of a name is the one found by it.
+  ini::Section* insertSection(ini::SectionIter position, std::string name, int line,
+                              std::string comment);
+
   template <typename Iter>
   struct Cursor {
     const void* owner = nullptr;

@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
+#include "host/local_time.h"
 #include "platform/platform_settings.h"
 
 bool isPlainQcnName(const std::string& name) {
@@ -38,16 +38,6 @@ bool qcnSizePlausible(uint64_t size) {
 
 namespace {
 
-std::string timeStamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  return text;
-}
-
 // Renames without ever replacing a file that has the new name, so a backup moved aside earlier
 // is never lost. File systems without the no-replace rename get a second name with link(),
 // which refuses an existing name as well, and then lose the first.
@@ -65,7 +55,7 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
 }  // namespace
 
 std::string moveQcnAside(const std::string& path) {
-  const std::string stem = path + "." + timeStamp();
+  const std::string stem = path + "." + host::localTimeText("%Y%m%d-%H%M%S");
   for (int serial = 1; serial < 1000; ++serial) {
     const std::string target =
         serial == 1 ? stem + ".bak" : stem + "-" + std::to_string(serial) + ".bak";

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "fastboot/backends.h"
+#include "fastboot/bench_transport.h"
 #include "host/bench_device_directory.h"
 #include "host/device_directory.h"
 #include "station/slot_stop.h"
@@ -10,6 +12,7 @@ namespace {
 
 std::unique_ptr<host::DeviceDirectory> gOwnDirectory;
 bool gOwnSlots = false;
+bool gOwnBenchBackend = false;
 
 }  // namespace
 
@@ -26,9 +29,15 @@ void installStationServices() {
     gOwnDirectory = host::makeDeviceDirectoryFromEnvironment();
     host::installDeviceDirectory(gOwnDirectory.get());
   }
+  // The bench's modules show their fastboot devices through the bench too.
+  if (!gOwnBenchBackend) gOwnBenchBackend = fastboot::registerBenchBackendFromEnvironment();
 }
 
 void removeStationServices() {
+  if (gOwnBenchBackend) {
+    fastboot::unregisterBackend(fastboot::kBenchPathPrefix);
+    gOwnBenchBackend = false;
+  }
   if (gOwnDirectory) {
     host::installDeviceDirectory(nullptr);
     gOwnDirectory.reset();

@@ -180,7 +180,7 @@ nlohmann::json Bench::handleStreaming(const std::string& cmd, VirtualModule& mod
     // A rewritten partition table leaves an empty EFS behind.
     if (request.value("override", false)) module.nvItems() = makeFactoryItems();
     module.recordCommand("diag", "streaming download");
-    return okReply();
+    return okReply({{"announce", !module.faults().streamQuiet}});
   }
   if (cmd == "partition") {
     if (!downloadPort || !module.programmerRunning()) {

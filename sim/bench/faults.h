@@ -12,6 +12,8 @@
 //                          restore); PERCENT of that transfer, 0 when left out
 //   qcn-size:BYTES         QCN/XQCN backups come out exactly BYTES long
 //   sahara-fail            the Sahara programmer upload fails
+//   stream-quiet           the streaming download writes its partitions without announcing
+//                          any of them (no "Downloading <file>" texts)
 //   firehose-error         the Firehose image load reports an error
 //   tool-hang              the outside tools stop answering (they end only when killed)
 
@@ -39,6 +41,7 @@ struct ModuleFaults {
   std::vector<UnplugFault> unplug;
   std::optional<uint64_t> qcnSize;
   bool saharaFail = false;
+  bool streamQuiet = false;
   bool firehoseError = false;
   bool toolHang = false;
   std::vector<std::string> given;  // as given, for the state report

@@ -17,6 +17,9 @@ class Stream {
  public:
   Stream(HANDLE handle, unsigned com, uint64_t total) : handle_(handle), com_(com), total_(total) {}
 
+  // Whether each image is announced ("Downloading <file>"); a module may stay quiet.
+  void setAnnounce(bool announce) { announce_ = announce; }
+
   bool fail(const std::string& text) {
     setLastError(handle_, text);
     emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT, "ERROR: " + text);
@@ -34,7 +37,7 @@ class Stream {
   bool sendImage(const StreamImage& image) {
     std::ifstream file(image.path, std::ios::binary);
     if (!file) return fail("Cannot open file " + image.path);
-    emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT, "Downloading " + image.path);
+    if (announce_) emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT, "Downloading " + image.path);
     emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT,
                 "Opening partition " + image.partition + " at address 0x00000000");
     sim::Sha256 hash;
@@ -74,6 +77,7 @@ class Stream {
   unsigned com_;
   uint64_t total_;
   uint64_t done_ = 0;
+  bool announce_ = true;
   nlohmann::json reply_;
 };
 
@@ -112,6 +116,7 @@ bool runStreamingDownload(HANDLE handle, const StreamRequest& request) {
   if (!askBench("stream-begin", com, reply, begin)) {
     return stream.fail("Download mode not reached: " + reply.value("error", "no answer"));
   }
+  stream.setAnnounce(reply.value("announce", true));
   emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT, "Streaming download session start");
   emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT, "Sending HELLO to flash programmer");
   if (!request.partitionTablePath.empty()) {

@@ -4,72 +4,51 @@
 // for this one (the library and the tools read both).
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/bench_client.h"
-#include "host/child_process.h"
+#include "support/bench_server.h"
+#include "support/program_run.h"
+#include "support/temporary_folder.h"
 
 inline const bool kBenchEnvironment = [] {
   return ::setenv("ZENDRAL_TIME_SCALE", "0.01", 1) == 0;
 }();
 
-// Runs a program to its end; returns its exit status and fills `output`.
-inline int runProgram(const std::vector<std::string>& argv, std::string& output) {
-  std::string error;
-  auto child = host::ChildProcess::start(argv, &error);
-  if (!child) {
-    output = error;
-    return -1;
-  }
-  char buffer[4096];
-  for (;;) {
-    const long n = child->read(buffer, sizeof buffer, 60000);
-    if (n <= 0) break;
-    output.append(buffer, static_cast<size_t>(n));
-  }
-  return child->wait();
-}
+using test_support::binPath;
 
-inline std::string binPath(const std::string& name) {
-  return std::string(ZENDRAL_BIN_DIR) + "/" + name;
+// Runs a program to its end; returns its exit status and adds what it printed (output and
+// errors) to `output`.
+inline int runProgram(const std::vector<std::string>& argv, std::string& output) {
+  const test_support::ProgramRun run = test_support::runProgram(argv, {.mergeErrors = true});
+  output += run.out + run.err;
+  return run.status;
 }
 
 class BenchFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kBenchEnvironment);
-    folder_ = std::filesystem::temp_directory_path() /
-              ("zendral_bench_" + std::to_string(::getpid()) + "_" + std::to_string(counter()++));
-    std::filesystem::create_directories(folder_);
+    temporary_.emplace("zendral_bench");
+    folder_ = temporary_->path();
     socket_ = (folder_ / "bench.sock").string();
     ::setenv("ZENDRAL_BENCH", socket_.c_str(), 1);
-    std::string error;
-    server_ =
-        host::ChildProcess::start({binPath("zendral-bench"), "serve", "--socket", socket_}, &error);
-    ASSERT_TRUE(server_) << error;
-    ASSERT_TRUE(waitFor([&] {
-      nlohmann::json reply;
-      std::string why;
-      return host::benchRequest(socket_, {{"cmd", "state"}}, reply, why);
-    })) << "the bench does not come up";
+    server_ = std::make_unique<test_support::BenchServer>(binPath("zendral-bench"), socket_);
+    ASSERT_TRUE(server_->ready()) << server_->error();
   }
 
   void TearDown() override {
-    if (server_) {
-      nlohmann::json reply;
-      std::string error;
-      host::benchRequest(socket_, {{"cmd", "quit"}}, reply, error);
-      server_->wait();
-    }
-    std::filesystem::remove_all(folder_);
+    server_.reset();
+    temporary_.reset();
   }
 
   // Waits (for a generous while) until `done` holds.
@@ -81,12 +60,7 @@ class BenchFixture : public ::testing::Test {
     return false;
   }
 
-  nlohmann::json request(const nlohmann::json& body) {
-    nlohmann::json reply;
-    std::string error;
-    EXPECT_TRUE(host::benchRequest(socket_, body, reply, error)) << error;
-    return reply;
-  }
+  nlohmann::json request(const nlohmann::json& body) { return server_->request(body); }
   std::string plug(const std::string& platform, nlohmann::json faults = nlohmann::json::array()) {
     const nlohmann::json reply =
         request({{"cmd", "plug"}, {"platform", platform}, {"faults", faults}});
@@ -114,11 +88,8 @@ class BenchFixture : public ::testing::Test {
 
   std::filesystem::path folder_;
   std::string socket_;
-  std::unique_ptr<host::ChildProcess> server_;
 
  private:
-  static int& counter() {
-    static int value = 0;
-    return value;
-  }
+  std::optional<test_support::TemporaryFolder> temporary_;
+  std::unique_ptr<test_support::BenchServer> server_;
 };

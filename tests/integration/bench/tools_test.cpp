@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "host/child_process.h"
 #include "host/serial_port.h"
 #include "sim/bench/firmware_maker.h"
 #include "sim/bench/sha256.h"

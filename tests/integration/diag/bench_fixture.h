@@ -4,7 +4,6 @@
 // names, and the slot's presence flag kept current the way port discovery keeps it.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,12 +13,12 @@
 
 #include "host/bench_client.h"
 #include "host/bench_device_directory.h"
-#include "host/child_process.h"
 #include "host/clock.h"
 #include "host/device_directory.h"
 #include "host/operator_surface.h"
 #include "host/process_killer.h"
 #include "platform/slot_record.h"
+#include "support/bench_server.h"
 #include "unit/platform_diag/diag_test_support.h"
 
 namespace diag_bench {
@@ -36,10 +35,8 @@ class BenchTest : public diag_test::ServiceTest {
     ServiceTest::SetUp();
     socket_ = (dir_ / "bench.sock").string();
     ::setenv("ZENDRAL_BENCH", socket_.c_str(), 1);
-    std::string error;
-    bench_ = host::ChildProcess::start({ZENDRAL_BENCH_PATH, "serve", "--socket", socket_}, &error);
-    ASSERT_TRUE(bench_) << error;
-    ASSERT_TRUE(waitForBench()) << "the bench did not start serving";
+    bench_ = std::make_unique<test_support::BenchServer>(ZENDRAL_BENCH_PATH, socket_);
+    ASSERT_TRUE(bench_->ready()) << bench_->error();
     host::installProcessKiller(&killer_);
     directory_ = std::make_unique<host::BenchDeviceDirectory>(socket_);
     host::installDeviceDirectory(directory_.get());
@@ -53,22 +50,12 @@ class BenchTest : public diag_test::ServiceTest {
       directory_.reset();
     }
     host::installProcessKiller(nullptr);
-    if (bench_) {
-      nlohmann::json reply;
-      std::string error;
-      host::benchRequest(socket_, {{"cmd", "quit"}}, reply, error, 2000);
-      bench_->wait();
-    }
+    bench_.reset();
     ::unsetenv("ZENDRAL_BENCH");
     ServiceTest::TearDown();
   }
 
-  nlohmann::json request(const nlohmann::json& body) {
-    nlohmann::json reply;
-    std::string error;
-    EXPECT_TRUE(host::benchRequest(socket_, body, reply, error)) << error;
-    return reply;
-  }
+  nlohmann::json request(const nlohmann::json& body) { return bench_->request(body); }
 
   // Plugs a module and waits until its diagnostic and AT ports are listed; fills diaport and
   // atport of slot 1 and follows the diagnostic port's presence.
@@ -108,16 +95,6 @@ class BenchTest : public diag_test::ServiceTest {
   int atport_ = 0;
 
  private:
-  bool waitForBench() {
-    for (int tries = 0; tries < 500; ++tries) {
-      nlohmann::json reply;
-      std::string error;
-      if (host::benchRequest(socket_, {{"cmd", "state"}}, reply, error, 1000)) return true;
-      host::sleepMs(10);
-    }
-    return false;
-  }
-
   void findPorts() {
     std::vector<host::SerialPortInfo> ports;
     directory_->listSerialPorts(ports);
@@ -140,7 +117,7 @@ class BenchTest : public diag_test::ServiceTest {
     gThreadData[0].present = present;
   }
 
-  std::unique_ptr<host::ChildProcess> bench_;
+  std::unique_ptr<test_support::BenchServer> bench_;
   std::unique_ptr<host::BenchDeviceDirectory> directory_;
   int listener_ = 0;
 };

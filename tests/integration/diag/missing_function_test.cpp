@@ -4,34 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "host/process_killer.h"
 #include "platform/platform.h"
 #include "platform/qca_library.h"
 #include "unit/platform_diag/diag_test_support.h"
 
 namespace {
 
-const PlatformOps* anyRow(PlatformType) {
-  static const PlatformOps row{};
-  return &row;
-}
-
-class MissingFunctionTest : public diag_test::ServiceTest {
- protected:
-  void SetUp() override {
-    ServiceTest::SetUp();
-    host::installProcessKiller(&killer_);
-    installPlatformRows(anyRow);
-  }
-  void TearDown() override {
-    resetQcaBinding();
-    platform_dispose();
-    installPlatformRows(nullptr);
-    host::installProcessKiller(nullptr);
-    ServiceTest::TearDown();
-  }
-  host::RecordingProcessKiller killer_;
-};
+class MissingFunctionTest : public diag_test::LibraryTest {};
 
 TEST_F(MissingFunctionTest, LoadFailsWithTheMissingFunctionsBox) {
   for (PlatformType type : {kQca9x07, kQca8909, kQca6270}) {

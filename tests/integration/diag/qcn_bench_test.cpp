@@ -21,24 +21,17 @@ namespace fs = std::filesystem;
 
 constexpr char kImei[] = "868686000012344";
 
-const PlatformOps* anyRow(PlatformType) {
-  static const PlatformOps row{};
-  return &row;
-}
-
 class QcnBenchTest : public diag_bench::BenchTest {
  protected:
   void SetUp() override {
     BenchTest::SetUp();
-    resetPlatformSettings();
-    resetStationOptions();
-    gProcessMeid = false;
+    diag_test::resetServiceSettings();
     folder_ = dir_ / "firmware";
     fs::create_directories(folder_);
     qcnFilePath = folder_.string();
     qcnFileLowLimit = 0;
     qcnFileHighLimit = 1000;
-    installPlatformRows(anyRow);
+    installPlatformRows(diag_test::procedurelessRows);
     platform_dispose();
     ASSERT_NE(platfrom_create_instance(kQca9x07), nullptr);
     ASSERT_EQ(qca_load_lib(0), 0) << "the simulated library must be beside the test program";

@@ -1,54 +1,20 @@
 // zendral-tool fastboot run as a program against the test device.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "sim/fastboot_device/tcp_device.h"
+#include "support/program_run.h"
 #include "unit/fastboot/fastboot_test_support.h"
-
-extern char** environ;
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const char* path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using ToolRun = test_support::ProgramRun;
 
 ToolRun runTool(std::vector<std::string> args) {
   args.insert(args.begin(), {ZENDRAL_TOOL_PATH, "fastboot"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 1, "tool.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&files, 2, "tool.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  setenv("ZENDRAL_TIME_SCALE", "0.01", 1);
-  ToolRun run;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  posix_spawn_file_actions_destroy(&files);
-  run.out = slurp("tool.out");
-  run.err = slurp("tool.err");
-  return run;
+  return test_support::runProgram(args, {.environment = {{"ZENDRAL_TIME_SCALE", "0.01"}}});
 }
 
 // Lines of the tool's output without their date stamps ("yyyy-mm-dd hh:mm:ss: ").

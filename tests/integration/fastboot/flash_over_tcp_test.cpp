@@ -54,7 +54,7 @@ TEST_F(FlashOverTcp, Qca9x15CutsLargeImagesAndTheDeviceReassemblesThem) {
   }
   EXPECT_EQ(systemSteps,
             (std::vector<std::string>{"flash:system", "flashC:system", "flashC:system"}));
-  EXPECT_EQ(surface_.progress.back(), 100);
+  EXPECT_EQ(surface_.progress().back(), 100);
 }
 
 TEST_F(FlashOverTcp, Qca9x07KeepsModemAndUserdataApartAndRewritesEfs2) {
@@ -107,7 +107,7 @@ TEST_F(FlashOverTcp, AFailureHalfwayLeavesTheRestUnwritten) {
   EXPECT_FALSE(device_.model().partition("system"));
   EXPECT_FALSE(device_.model().partition("userdata"));
   EXPECT_EQ(device_.model().rebootCount(), 0);
-  EXPECT_EQ(surface_.progress.back(), 100);
+  EXPECT_EQ(surface_.progress().back(), 100);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,10 +20,11 @@
 #include <nlohmann/json.hpp>
 
 #include "host/bench_client.h"
-#include "host/child_process.h"
 #include "host/device_directory.h"
 #include "platform/platform.h"
 #include "platform/platform_settings.h"
+#include "support/bench_server.h"
+#include "support/temporary_folder.h"
 #include "ui/headless/headless_station.h"
 
 namespace {
@@ -162,13 +164,8 @@ class HeadlessSlotsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kScaledWaits);
-    dir_ = fs::temp_directory_path() /
-           ("zendral-slots-it-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    previousDir_ = fs::current_path();
-    fs::current_path(dir_);
+    folder_.emplace("zendral-slots-it");
+    dir_ = folder_->path();
     previousRows_ = installPlatformRows(fakeRows);
     gCalls.clear();
     gHook = nullptr;
@@ -176,13 +173,14 @@ class HeadlessSlotsTest : public ::testing::Test {
   void TearDown() override {
     gHook = nullptr;
     installPlatformRows(previousRows_);
-    fs::current_path(previousDir_);
-    fs::remove_all(dir_);
+    folder_.reset();
   }
   void writeCfg(const std::string& text) { std::ofstream(dir_ / "cfg.ini") << text; }
 
   fs::path dir_;
-  fs::path previousDir_;
+
+ private:
+  std::optional<test_support::WorkingFolder> folder_;
   PlatformRowSource previousRows_ = nullptr;
 };
 
@@ -243,45 +241,10 @@ TEST_F(HeadlessSlotsTest, PortArrivalsThroughTheScriptedDirectoryRunTheSlotToIts
   EXPECT_EQ(std::string(steps[1].second.devicePath), kFastbootPath);
 }
 
-// The virtual bench, started as its own program.
-class BenchProcess {
- public:
-  explicit BenchProcess(const fs::path& folder) : socket_((folder / "bench.sock").string()) {
-    std::string error;
-    server_ = host::ChildProcess::start(
-        {std::string(ZENDRAL_BIN_DIR) + "/zendral-bench", "serve", "--socket", socket_}, &error);
-    EXPECT_TRUE(server_) << error;
-    for (int i = 0; i < 3000 && !ready(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  }
-  ~BenchProcess() {
-    json reply;
-    std::string error;
-    host::benchRequest(socket_, {{"cmd", "quit"}}, reply, error);
-    if (server_) server_->wait();
-  }
-  bool ready() {
-    json reply;
-    std::string error;
-    return host::benchRequest(socket_, {{"cmd", "state"}}, reply, error);
-  }
-  json request(const json& body) {
-    json reply;
-    std::string error;
-    EXPECT_TRUE(host::benchRequest(socket_, body, reply, error)) << error;
-    return reply;
-  }
-  const std::string& socket() const { return socket_; }
-
- private:
-  std::string socket_;
-  std::unique_ptr<host::ChildProcess> server_;
-};
-
 TEST_F(HeadlessSlotsTest, ApOnlyRunSwitchesABenchModuleToFastbootAndDownloadsToIt) {
-  BenchProcess bench(dir_);
-  ASSERT_TRUE(bench.ready());
+  test_support::BenchServer bench(std::string(ZENDRAL_BIN_DIR) + "/zendral-bench",
+                                  (dir_ / "bench.sock").string());
+  ASSERT_TRUE(bench.ready()) << bench.error();
   ::setenv("ZENDRAL_BENCH", bench.socket().c_str(), 1);
   writeCfg("[Platform]\ncurrent = Qca_9x07\nOnlyAP = True\n");
   const json plugged = bench.request({{"cmd", "plug"}, {"platform", "Qca9x07"}});

@@ -1,83 +1,36 @@
 // zendral-tool ini, run as a program on temporary files: output, exit status and the files it
 // leaves.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "support/program_run.h"
+#include "support/temporary_folder.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using ToolRun = test_support::ProgramRun;
+using test_support::readFile;
 
 class ToolIni : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tool-ini-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    ::setenv("ZENDRAL_TIME_SCALE", "0.01", 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
-  std::string file(const std::string& name) const { return folder_ + "/" + name; }
+  std::string file(const std::string& name) const { return folder_.file(name).string(); }
 
   void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(file(name), std::ios::binary) << bytes;
+    folder_.write(name, bytes);
   }
 
   // Runs `zendral-tool ini ARGS...` in the temporary folder.
   ToolRun tool(std::vector<std::string> args) const {
     args.insert(args.begin(), {ZENDRAL_TOOL_PATH, "ini"});
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string outPath = file(".stdout");
-    std::string errPath = file(".stderr");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
-    ToolRun run;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      ::waitpid(pid, &status, 0);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = readAll(outPath);
-    run.err = readAll(errPath);
-    ::unlink(outPath.c_str());
-    ::unlink(errPath.c_str());
-    return run;
+    return test_support::runProgram(args, {.workingDirectory = folder_.path().string(),
+                                           .environment = {{"ZENDRAL_TIME_SCALE", "0.01"}}});
   }
 
-  std::string folder_;
+  test_support::TemporaryFolder folder_{"tool-ini"};
 };
 
 const char kSample[] =
@@ -121,7 +74,7 @@ TEST_F(ToolIni, PutWritesTheFileBackAtomically) {
   EXPECT_EQ(run.status, 0);
   run = tool({"put", "new.ini", "dev1", "DIAPORT", "3x", "--as", "int"});
   EXPECT_EQ(run.out, "error -5021\n");
-  EXPECT_EQ(readAll(file("new.ini")),
+  EXPECT_EQ(readFile(file("new.ini")),
             "[Dev1]\r\ndiaport = 12\r\nNote = \"say \\\"hi\\\"\\tnow\"\r\n\r\n");
   EXPECT_EQ(tool({"get", "new.ini", "Dev1", "Note"}).out, "say \"hi\"\tnow\n");
 
@@ -137,7 +90,7 @@ TEST_F(ToolIni, PutWritesTheFileBackAtomically) {
   EXPECT_EQ(tool({"get", "new.ini", "S", "R", "--as", "double"}).out, "0.10000000000000001\n");
 
   std::vector<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
     entries.push_back(entry.path().filename().string());
   }
   EXPECT_EQ(entries, std::vector<std::string>{"new.ini"});  // no temporary file left behind

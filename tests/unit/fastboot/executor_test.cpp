@@ -49,8 +49,8 @@ class ExecutorTest : public ::testing::Test {
 TEST_F(ExecutorTest, ProgressIsClampedAndTheBarEndsFull) {
   fb_queue_flash("boot", image_.data(), 800);
   EXPECT_EQ(run(1000, 0.5), 0);
-  EXPECT_EQ(surface_.progress, (std::vector<double>{100, 100, 100}));
-  EXPECT_EQ(surface_.messages,
+  EXPECT_EQ(surface_.progress(), (std::vector<double>{100, 100, 100}));
+  EXPECT_EQ(surface_.messages(),
             (std::vector<std::string>{"sending 'boot' (0 KB)", "writing 'boot'"}));
   EXPECT_EQ(device_.model().partition("boot"), std::vector<uint8_t>(800, 'i'));
 }
@@ -60,14 +60,14 @@ TEST_F(ExecutorTest, ProgressCountsDownloadedBytesOnly) {
   fb_queue_flash("system", image_.data(), 800);
   fb_queue_reboot();
   EXPECT_EQ(run(3200, 0), 0);
-  EXPECT_EQ(surface_.progress, (std::vector<double>{25, 25, 50, 50, 50, 100}));
+  EXPECT_EQ(surface_.progress(), (std::vector<double>{25, 25, 50, 50, 50, 100}));
   EXPECT_EQ(device_.model().rebootCount(), 1);
 }
 
 TEST_F(ExecutorTest, WithoutATotalTheBarOnlyFillsAtTheEnd) {
   fb_queue_flash("boot", image_.data(), 800);
   EXPECT_EQ(run(0, 0.25), 0);
-  EXPECT_EQ(surface_.progress, (std::vector<double>{25, 25, 100}));
+  EXPECT_EQ(surface_.progress(), (std::vector<double>{25, 25, 100}));
 }
 
 TEST_F(ExecutorTest, AFailingStepStopsTheRunAndKeepsTheErrorOutOfTheLog) {
@@ -78,8 +78,8 @@ TEST_F(ExecutorTest, AFailingStepStopsTheRunAndKeepsTheErrorOutOfTheLog) {
   EXPECT_EQ(run(1600, 0), -1);
   EXPECT_EQ(device_.model().commands(),
             (std::vector<std::string>{"download:00000320", "flash:boot"}));
-  EXPECT_EQ(surface_.progress, (std::vector<double>{50, 100}));
-  EXPECT_EQ(surface_.messages,
+  EXPECT_EQ(surface_.progress(), (std::vector<double>{50, 100}));
+  EXPECT_EQ(surface_.messages(),
             (std::vector<std::string>{"sending 'boot' (0 KB)", "writing 'boot'"}));
   EXPECT_STREQ(fb_get_error(), "remote: partition locked");
 }
@@ -93,13 +93,13 @@ TEST_F(ExecutorTest, AFailedRebootDoesNotFailTheRun) {
 TEST_F(ExecutorTest, AQueueWithOnlyANoticeHasNothingToDo) {
   fb_queue_notice("just saying");
   EXPECT_EQ(run(1, 0), -1);
-  EXPECT_EQ(surface_.messages, std::vector<std::string>{"just saying"});
+  EXPECT_EQ(surface_.messages(), std::vector<std::string>{"just saying"});
   EXPECT_TRUE(device_.model().commands().empty());
 }
 
 TEST_F(ExecutorTest, AnEmptyQueueFailsAndStillFillsTheBar) {
   EXPECT_EQ(run(1, 0), -1);
-  EXPECT_EQ(surface_.progress, std::vector<double>{100});
+  EXPECT_EQ(surface_.progress(), std::vector<double>{100});
 }
 
 TEST_F(ExecutorTest, ASucceedingStepRecordsWhenItFinished) {
@@ -116,7 +116,7 @@ TEST_F(ExecutorTest, RequireAcceptsAPrefixValueAndShowsTheReplyTwice) {
   std::string err = GetCapturedStderr();
   EXPECT_EQ(err.rfind("OKAY [", 0), 0u) << err;
   EXPECT_EQ(err.back(), '\n');
-  EXPECT_EQ(surface_.messages, (std::vector<std::string>{"checking product", "abc", "abc"}));
+  EXPECT_EQ(surface_.messages(), (std::vector<std::string>{"checking product", "abc", "abc"}));
 }
 
 TEST_F(ExecutorTest, RejectRefusesAMatchingValueAndExplains) {
@@ -183,7 +183,7 @@ TEST_F(ExecutorTest, FlashAllGivesUpOnADeviceThatNeverAppears) {
   fb_queue_reboot();
   // Nothing listens on port 1; the wait is bounded (and scaled down for tests).
   EXPECT_EQ(flash_all(1, "tcp:127.0.0.1:1", 1, 0), -1);
-  EXPECT_EQ(surface_.messages,
+  EXPECT_EQ(surface_.messages(),
             std::vector<std::string>{"Fastboot device not found,Please repower 1 DUT."});
 }
 
@@ -193,7 +193,7 @@ TEST_F(ExecutorTest, FlashAllEndsAtOnceWhenTheStationStops) {
   int result = flash_all(2, "tcp:127.0.0.1:1", 1, 0);
   host::clearStop();
   EXPECT_EQ(result, -1);
-  EXPECT_EQ(surface_.messages,
+  EXPECT_EQ(surface_.messages(),
             std::vector<std::string>{"Fastboot device not found,Please repower 2 DUT."});
 }
 
@@ -210,8 +210,8 @@ TEST_F(ExecutorTest, AFirmwareCannotBeLoadedWhileADownloadRuns) {
   std::string image = fbtest::writeImage("guard.img", 10);
   EXPECT_EQ(flash_loaddata1(image, image, image, image, image), -1);
   EXPECT_EQ(fb_queue_head(), head);
-  ASSERT_EQ(surface_.boxes.size(), 1u);
-  EXPECT_EQ(surface_.boxes[0],
+  ASSERT_EQ(surface_.boxes().size(), 1u);
+  EXPECT_EQ(surface_.boxes()[0],
             "Error: An AP download is running; load the firmware after it has finished.");
 
   host::requestStop();

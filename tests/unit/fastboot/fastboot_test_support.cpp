@@ -1,11 +1,13 @@
 #include "fastboot_test_support.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
+
+#include "support/temporary_folder.h"
 
 namespace fbtest {
 namespace {
@@ -13,19 +15,11 @@ namespace {
 // Runs the whole program in a fresh temporary folder with scaled-down waits.
 class ScratchFolder : public ::testing::Environment {
  public:
-  void SetUp() override {
-    char pattern[] = "/tmp/zendral-fastboot-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    std::filesystem::current_path(folder_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path("/");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  void SetUp() override { folder_.emplace("zendral-fastboot"); }
+  void TearDown() override { folder_.reset(); }
 
  private:
-  std::string folder_;
+  std::optional<test_support::WorkingFolder> folder_;
 };
 
 const bool kInstalled = [] {
@@ -38,12 +32,7 @@ const bool kInstalled = [] {
 
 std::shared_ptr<LinkScript> fastbootInterfaceScript() {
   auto script = std::make_shared<LinkScript>();
-  script->descriptors.vendorId = 0x18D1;
-  script->descriptors.productId = 0xD00D;
-  script->descriptors.interfaceClass = 0xFF;
-  script->descriptors.interfaceSubclass = 0x42;
-  script->descriptors.interfaceProtocol = 0x03;
-  script->descriptors.endpointCount = 2;
+  script->descriptors = fastboot::moduleFastbootDescriptors();
   return script;
 }
 

@@ -8,41 +8,22 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "fastboot/usb_link.h"
 #include "host/operator_surface.h"
+#include "support/recording_surface.h"
 
 namespace fbtest {
 
-class RecordingSurface : public host::OperatorSurface {
+// The recording surface, installed for as long as it lives.
+class RecordingSurface : public test_support::RecordingSurface {
  public:
   RecordingSurface() { previous_ = host::installSurface(this); }
   ~RecordingSurface() override { host::installSurface(previous_); }
 
-  // Workers report from their own thread; tests read after joining them.
-  void setDutMessage(int dut, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    messages.push_back(text);
-  }
-  void setDutProgress(int dut, double percent, const std::string&) override {
-    std::lock_guard lock(mutex_);
-    progress.push_back(percent);
-  }
-  void setDutStatus(int, int, host::Rgb, bool, host::Rgb) override {}
-  void messageBox(const std::string& title, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    boxes.push_back(title + ": " + text);
-  }
-
-  std::vector<std::string> messages;
-  std::vector<double> progress;
-  std::vector<std::string> boxes;
-
  private:
-  std::mutex mutex_;
   host::OperatorSurface* previous_;
 };
 

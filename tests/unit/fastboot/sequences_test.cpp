@@ -57,7 +57,7 @@ TEST_F(SequenceTest, Qca9x07WithUserdataAndNoOptions) {
   EXPECT_EQ(flash_loaddata7(images_, options_), 0);
   EXPECT_EQ(commands(),
             (Commands{"flash:aboot", "flash:boot", "flash:system", "flash:userdata", "reboot"}));
-  EXPECT_TRUE(surface_.boxes.empty());
+  EXPECT_TRUE(surface_.boxes().empty());
 }
 
 TEST_F(SequenceTest, Qca9x07KeepingTheQcnLeavesAbootOutAndRewritesEfs2) {
@@ -90,7 +90,7 @@ TEST_F(SequenceTest, Qca9x07ApOnlyWithAMissingDevcfgLeavesNothingToRun) {
   images_.devcfg = "devcfg-missing.mbn";
   options_.onlyAp = true;
   EXPECT_EQ(flash_loaddata7(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: can't find devcfg.mbn file."});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: can't find devcfg.mbn file."});
   // sbl, tz and rpm alone would make a later AP download report success.
   EXPECT_EQ(fb_queue_head(), nullptr);
 }
@@ -104,7 +104,7 @@ TEST_F(SequenceTest, Qca9x07PersistAndCustomerImages) {
                                   "flash:customer", "reboot"}));
   images_.persist = "customer-missing.img";
   EXPECT_EQ(flash_loaddata6(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes.back(), "Error: can't find persist file.");
+  EXPECT_EQ(surface_.boxes().back(), "Error: can't find persist file.");
 }
 
 TEST_F(SequenceTest, Qca9x07OptionalImagesAreCheckedOnlyWhenNamed) {
@@ -112,7 +112,7 @@ TEST_F(SequenceTest, Qca9x07OptionalImagesAreCheckedOnlyWhenNamed) {
   EXPECT_EQ(commands().size(), 4u);
   images_.modem = "modem-missing.img";
   EXPECT_EQ(flash_loaddata4(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: can't find modem file."});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: can't find modem file."});
   EXPECT_EQ(fb_queue_head(), nullptr);
 }
 
@@ -120,7 +120,7 @@ TEST_F(SequenceTest, Qca9x07ChecksAbootEvenWhenItWillNotBeFlashed) {
   images_.aboot = "aboot-missing.mbn";
   options_.backupRestoreQcn = true;
   EXPECT_EQ(flash_loaddata7(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: can't find aboot file."});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: can't find aboot file."});
 }
 
 TEST_F(SequenceTest, Qca9x07ChecksInItsOwnOrder) {
@@ -128,21 +128,21 @@ TEST_F(SequenceTest, Qca9x07ChecksInItsOwnOrder) {
   images_.boot = "";
   images_.userdata = "";
   EXPECT_EQ(flash_loaddata7(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: can't find rpm file."});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: can't find rpm file."});
   images_.rpm = paths_["rpm"];
   EXPECT_EQ(flash_loaddata4(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes.back(), "Error: can't find boot file.");
+  EXPECT_EQ(surface_.boxes().back(), "Error: can't find boot file.");
   images_.boot = paths_["boot"];
   EXPECT_EQ(flash_loaddata4(images_, options_), 0);  // userdata is not part of this one
   EXPECT_EQ(flash_loaddata7(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes.back(), "Error: can't find userdata file.");
+  EXPECT_EQ(surface_.boxes().back(), "Error: can't find userdata file.");
 }
 
 TEST_F(SequenceTest, Qca9x25MissingRecoveryLeavesAnEmptyQueue) {
   EXPECT_EQ(flash_loaddata1(paths_["boot"], paths_["system"], paths_["userdata"],
                             "recovery-missing.img", paths_["recoveryfs"]),
             -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: can't find recovery file."});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: can't find recovery file."});
   EXPECT_EQ(fb_queue_head(), nullptr);
 }
 
@@ -163,7 +163,7 @@ TEST_F(SequenceTest, Qca9x25AndQca9x15Orders) {
   EXPECT_EQ(flash_loaddata2("", "", paths_["userdata"], paths_["recovery"], paths_["recoveryfs"],
                             "aboot-missing"),
             -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: can't find aboot file."});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: can't find aboot file."});
 }
 
 TEST_F(SequenceTest, DownloadsPointIntoTheImageBuffers) {
@@ -190,7 +190,7 @@ TEST_F(SequenceTest, AnEmptyImageFailsTheLoadInAnErrorBox) {
   std::string empty = fbtest::writeImage("empty.img", 0);
   images_.system = empty;
   EXPECT_EQ(flash_loaddata7(images_, options_), -1);
-  EXPECT_EQ(surface_.boxes, Commands{"Error: cannot load '" + empty + "'"});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: cannot load '" + empty + "'"});
   EXPECT_EQ(fb_queue_head(), nullptr);
 }
 
@@ -201,7 +201,7 @@ TEST_F(SequenceTest, AnUnreadableImageFailsTheLoadAndSaysWhy) {
   EXPECT_EQ(flash_loaddata7(images_, options_), -1);
   std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("load_file: could not read"), std::string::npos) << err;
-  EXPECT_EQ(surface_.boxes, Commands{"Error: cannot load '" + images_.boot + "'"});
+  EXPECT_EQ(surface_.boxes(), Commands{"Error: cannot load '" + images_.boot + "'"});
 }
 
 TEST(ImageLoader, AMissingOrEmptyFileEmptiesTheSlot) {

@@ -8,51 +8,12 @@
 #include <limits>
 #include <vector>
 
-#include "host/operator_surface.h"
 #include "host/report.h"
+#include "report_fixture.h"
 
 namespace {
 
-struct Call {
-  std::string kind;
-  int dut;
-  std::string text;
-};
-
-class RecordingSurface : public host::OperatorSurface {
- public:
-  std::vector<Call> calls;
-  void setDutMessage(int dut, const std::string& text) override {
-    calls.push_back({"message", dut, text});
-  }
-  void setDutProgress(int dut, double, const std::string& caption) override {
-    calls.push_back({"progress", dut, caption});
-  }
-  void setDutStatus(int dut, int status, host::Rgb, bool, host::Rgb) override {
-    calls.push_back({"status", dut, std::to_string(status)});
-  }
-  void messageBox(const std::string& title, const std::string& text) override {
-    calls.push_back({"box", 0, title + "|" + text});
-  }
-};
-
-class ReportRoutingTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("zendral-routing-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
-    previousDir_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-    host::installSurface(&surface_);
-  }
-  void TearDown() override {
-    host::installSurface(nullptr);
-    std::filesystem::current_path(previousDir_);
-    std::filesystem::remove_all(dir_);
-  }
-  RecordingSurface surface_;
-  std::filesystem::path dir_, previousDir_;
-};
+class ReportRoutingTest : public ReportFixture {};
 
 TEST_F(ReportRoutingTest, ReportsForNoDutAreDropped) {
   // A library callback whose connection belongs to no DUT reports for -1.
@@ -64,8 +25,8 @@ TEST_F(ReportRoutingTest, ReportsForNoDutAreDropped) {
     initLogfile(dut, "9x07");
     fnMsgCallback(UPDATE_STS, 0, dut);
   }
-  EXPECT_TRUE(surface_.calls.empty());
-  EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "no Dut-1.log or Dut0.log appears";
+  EXPECT_TRUE(surface_.calls().empty());
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.path())) << "no Dut-1.log or Dut0.log appears";
 }
 
 TEST_F(ReportRoutingTest, ProgressOutsideItsRangeIsHeldToIt) {
@@ -73,11 +34,12 @@ TEST_F(ReportRoutingTest, ProgressOutsideItsRangeIsHeldToIt) {
   updateProgressBar(1, std::numeric_limits<double>::quiet_NaN());
   updateProgressBar(1, 3.0);
   updateProgressBar(1, 1e300);
-  ASSERT_EQ(surface_.calls.size(), 4u);
-  EXPECT_EQ(surface_.calls[0].text, "0.00%");
-  EXPECT_EQ(surface_.calls[1].text, "0.00%");
-  EXPECT_EQ(surface_.calls[2].text, "100.00%");
-  EXPECT_EQ(surface_.calls[3].text, "100.00%");
+  const auto calls = surface_.calls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0].text, "0.00%");
+  EXPECT_EQ(calls[1].text, "0.00%");
+  EXPECT_EQ(calls[2].text, "100.00%");
+  EXPECT_EQ(calls[3].text, "100.00%");
 }
 
 TEST_F(ReportRoutingTest, HandlerDrawsEachMessageForItsDut) {
@@ -87,11 +49,12 @@ TEST_F(ReportRoutingTest, HandlerDrawsEachMessageForItsDut) {
   int index = 0;
   fnMsgCallback(UPDATE_MSG, reinterpret_cast<uintptr_t>(wide), reinterpret_cast<intptr_t>(&index));
   fnMsgCallback(4242, 1, 1);  // not a report: ignored
-  ASSERT_EQ(surface_.calls.size(), 3u);
-  EXPECT_EQ(surface_.calls[0].text, "12.34%");
-  EXPECT_EQ(surface_.calls[1].text, "-7") << "the status keeps its sign";
-  EXPECT_EQ(surface_.calls[2].dut, 1) << "the message names a 0-based index";
-  EXPECT_EQ(surface_.calls[2].text, "\xe4\xb8\x8b\xe8\xbd\xbd\xe5\xae\x8c\xe6\x88\x90");
+  const auto calls = surface_.calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].text, "12.34%");
+  EXPECT_EQ(calls[1].text, "-7") << "the status keeps its sign";
+  EXPECT_EQ(calls[2].dut, 1) << "the message names a 0-based index";
+  EXPECT_EQ(calls[2].text, "\xe4\xb8\x8b\xe8\xbd\xbd\xe5\xae\x8c\xe6\x88\x90");
 }
 
 TEST_F(ReportRoutingTest, ConvertedMessageIsCutToTheLineWithoutSplittingACharacter) {
@@ -99,15 +62,16 @@ TEST_F(ReportRoutingTest, ConvertedMessageIsCutToTheLineWithoutSplittingACharact
   int index = 0;
   fnMsgCallback(UPDATE_MSG, reinterpret_cast<uintptr_t>(wide.c_str()),
                 reinterpret_cast<intptr_t>(&index));
-  ASSERT_EQ(surface_.calls.size(), 1u);
-  EXPECT_EQ(surface_.calls[0].text.size(), 126u) << "42 whole characters fit in 127 bytes";
+  const auto calls = surface_.calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].text.size(), 126u) << "42 whole characters fit in 127 bytes";
 }
 
 TEST_F(ReportRoutingTest, RecreatedReceiverIsAnnounced) {
   fnMsgCallback(kReceiverRecreated, 77, 0);
   EXPECT_EQ(g_mainHWND, 77u);
-  ASSERT_EQ(surface_.calls.size(), 1u);
-  EXPECT_EQ(surface_.calls[0].text, "|New handle!!!");
+  ASSERT_EQ(surface_.calls().size(), 1u);
+  EXPECT_EQ(surface_.boxes(), std::vector<std::string>{": New handle!!!"});
 }
 
 }  // namespace

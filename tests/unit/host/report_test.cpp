@@ -7,31 +7,9 @@
 #include <regex>
 #include <vector>
 
-#include "host/operator_surface.h"
+#include "report_fixture.h"
 
 namespace {
-
-struct StatusCall {
-  int status;
-  host::Rgb lamp;
-  bool on;
-  host::Rgb text;
-};
-
-class RecordingSurface : public host::OperatorSurface {
- public:
-  std::vector<std::string> messages;
-  std::vector<std::pair<double, std::string>> progress;
-  std::vector<StatusCall> statuses;
-  void setDutMessage(int, const std::string& text) override { messages.push_back(text); }
-  void setDutProgress(int, double percent, const std::string& caption) override {
-    progress.emplace_back(percent, caption);
-  }
-  void setDutStatus(int, int status, host::Rgb lamp, bool on, host::Rgb text) override {
-    statuses.push_back({status, lamp, on, text});
-  }
-  void messageBox(const std::string&, const std::string&) override {}
-};
 
 std::vector<std::string> readLines(const std::string& path) {
   std::ifstream in(path);
@@ -40,23 +18,7 @@ std::vector<std::string> readLines(const std::string& path) {
   return lines;
 }
 
-class ReportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("zendral-report-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
-    previousDir_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-    host::installSurface(&surface_);
-  }
-  void TearDown() override {
-    host::installSurface(nullptr);
-    std::filesystem::current_path(previousDir_);
-    std::filesystem::remove_all(dir_);
-  }
-  RecordingSurface surface_;
-  std::filesystem::path dir_, previousDir_;
-};
+class ReportTest : public ReportFixture {};
 
 TEST_F(ReportTest, LogFileHasHeaderPlatformAndDatedLines) {
   sSoftVersion = "Zendral V1";
@@ -72,7 +34,8 @@ TEST_F(ReportTest, LogFileHasHeaderPlatformAndDatedLines) {
   EXPECT_TRUE(std::regex_search(lines[1], dated));
   EXPECT_TRUE(lines[1].ends_with(": Platform:9x07"));
   EXPECT_TRUE(lines[2].ends_with(": Connect phone..."));
-  EXPECT_EQ(surface_.messages.back(), "") << "an empty message clears the line without a log line";
+  EXPECT_EQ(surface_.messages().back(), "")
+      << "an empty message clears the line without a log line";
 }
 
 TEST_F(ReportTest, LogWithoutInitHasNoHeader) {
@@ -85,25 +48,27 @@ TEST_F(ReportTest, LogWithoutInitHasNoHeader) {
 TEST_F(ReportTest, ProgressTruncatesToHundredthsOfAPercent) {
   updateProgressBar(1, 0.12345);
   updateProgressBar(1, 1.0);
-  ASSERT_EQ(surface_.progress.size(), 2u);
-  EXPECT_DOUBLE_EQ(surface_.progress[0].first, 12.34);
-  EXPECT_EQ(surface_.progress[0].second, "12.34%");
-  EXPECT_EQ(surface_.progress[1].second, "100.00%");
+  const auto progress = surface_.calls("progress");
+  ASSERT_EQ(progress.size(), 2u);
+  EXPECT_DOUBLE_EQ(progress[0].percent, 12.34);
+  EXPECT_EQ(progress[0].text, "12.34%");
+  EXPECT_EQ(progress[1].text, "100.00%");
 }
 
 TEST_F(ReportTest, StatusColours) {
   updateStatus(1, 0);
   updateStatus(1, -1);
   updateStatus(1, 7);
-  ASSERT_EQ(surface_.statuses.size(), 3u);
-  EXPECT_EQ(surface_.statuses[0].lamp, host::kGreen);
-  EXPECT_TRUE(surface_.statuses[0].on);
-  EXPECT_EQ(surface_.statuses[0].text, host::kGreen);
-  EXPECT_EQ(surface_.statuses[1].lamp, host::kRed);
-  EXPECT_FALSE(surface_.statuses[1].on);
-  EXPECT_EQ(surface_.statuses[1].text, host::kRed);
-  EXPECT_EQ(surface_.statuses[2].lamp, host::kBlue) << "any positive status is working";
-  EXPECT_EQ(surface_.statuses[2].text, host::kBlack);
+  const auto statuses = surface_.calls("status");
+  ASSERT_EQ(statuses.size(), 3u);
+  EXPECT_EQ(statuses[0].lamp, host::kGreen);
+  EXPECT_TRUE(statuses[0].lampOn);
+  EXPECT_EQ(statuses[0].textColour, host::kGreen);
+  EXPECT_EQ(statuses[1].lamp, host::kRed);
+  EXPECT_FALSE(statuses[1].lampOn);
+  EXPECT_EQ(statuses[1].textColour, host::kRed);
+  EXPECT_EQ(statuses[2].lamp, host::kBlue) << "any positive status is working";
+  EXPECT_EQ(statuses[2].textColour, host::kBlack);
 }
 
 }  // namespace

@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "chipsets/platform_rows.h"
 #include "host/operator_surface.h"
+#include "support/recording_surface.h"
+#include "support/temporary_folder.h"
 
 namespace {
 
@@ -101,25 +100,10 @@ TEST(DownloadRequestTest, LayoutMatchesTheFixedRecord) {
   EXPECT_EQ(bytes[816], 0x44) << "the last field ends the record";
 }
 
-// Records message boxes and message lines of the placeholder procedures.
-class RecordingSurface : public host::OperatorSurface {
- public:
-  std::vector<std::string> boxes, messages;
-  void setDutMessage(int, const std::string& text) override { messages.push_back(text); }
-  void setDutProgress(int, double, const std::string&) override {}
-  void setDutStatus(int, int, host::Rgb, bool, host::Rgb) override {}
-  void messageBox(const std::string& title, const std::string& text) override {
-    boxes.push_back(title + ": " + text);
-  }
-};
-
 TEST(ChipsetRowsTest, EveryTypeHasACompleteRowAndUnbuiltProceduresFailOpenly) {
   // The failed steps are logged to Dut1.log in the working directory.
-  auto dir = std::filesystem::temp_directory_path() / ("zendral-rows-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  auto previousDir = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  RecordingSurface surface;
+  test_support::WorkingFolder folder("zendral-rows");
+  test_support::RecordingSurface surface;
   host::installSurface(&surface);
   const char* names[] = {"Qca9x15", "Qca9x25", "Qca8909", "Qca9x07",
                          "Qca9206", "Qca6695", "Qca6270"};
@@ -130,26 +114,26 @@ TEST(ChipsetRowsTest, EveryTypeHasACompleteRowAndUnbuiltProceduresFailOpenly) {
     EXPECT_EQ(row->type, type);
     ASSERT_TRUE(row->autoLoad && row->load && row->save && row->cpDownload && row->apDownload &&
                 row->tpStep && row->downloadCompleted);
-    surface.boxes.clear();
+    // The built procedures have their own tests.
+    if (type == kQca9x07) continue;
+    surface.clear();
     host::FileTable files;
     EXPECT_EQ(row->load(files), -1);
     EXPECT_EQ(row->autoLoad(files, "/fw"), -1) << "auto-load performs the load";
-    ASSERT_EQ(surface.boxes.size(), 2u);
-    EXPECT_EQ(surface.boxes[0], std::string("Error: The ") + names[type] +
-                                    " platform is not available in this build.");
+    ASSERT_EQ(surface.boxes().size(), 2u);
+    EXPECT_EQ(surface.boxes()[0], std::string("Error: The ") + names[type] +
+                                      " platform is not available in this build.");
     DownloadRequest request{};
     request.slot = 1;
-    surface.messages.clear();
+    surface.clear();
     EXPECT_EQ(row->cpDownload(request), -1);
     EXPECT_EQ(row->apDownload(request), -1);
     EXPECT_EQ(row->tpStep(request), -1);
-    EXPECT_EQ(surface.messages.size(), 3u);
+    EXPECT_EQ(surface.messages().size(), 3u);
     EXPECT_EQ(row->downloadCompleted(), 0);
   }
   EXPECT_EQ(chipsetPlatformRow(7), nullptr);
   host::installSurface(nullptr);
-  std::filesystem::current_path(previousDir);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -8,15 +8,17 @@
 #include <map>
 #include <memory>
 
-#include "at_peer.h"
 #include "diag_test_support.h"
 #include "host/device_directory.h"
 #include "host/serial_port.h"
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/slot_record.h"
+#include "support/pty_peer.h"
 
 namespace {
+
+using test_support::PtyPeer;
 
 constexpr int kAtCom = 9;
 
@@ -24,10 +26,7 @@ class AtServiceTest : public diag_test::ServiceTest {
  protected:
   void SetUp() override {
     ServiceTest::SetUp();
-    resetSlotRecords();
-    resetPlatformSettings();
-    resetStationOptions();
-    gProcessMeid = false;  // tests that read the MEID turn it on
+    diag_test::resetServiceSettings();
     host::installDeviceDirectory(&directory_);
     request_ = DownloadRequest{};
     request_.slot = 1;
@@ -41,18 +40,18 @@ class AtServiceTest : public diag_test::ServiceTest {
 
   // A module whose AT port answers each command from `replies` ("ERROR" for any other).
   void plugModule(std::map<std::string, std::string> replies) {
-    peer_ = std::make_unique<AtPeer>([replies](const std::string& command) -> std::string {
+    peer_ = std::make_unique<PtyPeer>([replies](const std::string& command) -> std::string {
       auto it = replies.find(command);
       return it == replies.end() ? "\r\nERROR\r\n" : it->second;
     });
     attach();
   }
   void plugSilentModule() {
-    peer_ = std::make_unique<AtPeer>([](const std::string&) { return std::string(); });
+    peer_ = std::make_unique<PtyPeer>([](const std::string&) { return std::string(); });
     attach();
   }
   void plugFloodingModule() {
-    peer_ = std::make_unique<AtPeer>(AtPeer::Flood{});
+    peer_ = std::make_unique<PtyPeer>(PtyPeer::Behaviour::Flood);
     attach();
   }
   void attach() {
@@ -61,7 +60,7 @@ class AtServiceTest : public diag_test::ServiceTest {
   }
 
   host::ScriptedDeviceDirectory directory_;
-  std::unique_ptr<AtPeer> peer_;
+  std::unique_ptr<PtyPeer> peer_;
   DownloadRequest request_{};
 };
 

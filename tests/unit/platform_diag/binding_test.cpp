@@ -15,36 +15,20 @@
 
 namespace {
 
-const PlatformOps* anyRow(PlatformType) {
-  static const PlatformOps row{};
-  return &row;
-}
-
-class BindingTest : public diag_test::ServiceTest {
+class BindingTest : public diag_test::LibraryTest {
  protected:
   void SetUp() override {
-    ServiceTest::SetUp();
-    host::installProcessKiller(&killer_);
-    installPlatformRows(anyRow);
+    LibraryTest::SetUp();
     platform_dispose();
     resetQcaBinding();
     resetSlotRecords();
     gLongLabel = 0;
-  }
-  void TearDown() override {
-    resetQcaBinding();
-    platform_dispose();
-    installPlatformRows(nullptr);
-    host::installProcessKiller(nullptr);
-    ServiceTest::TearDown();
   }
   void selectPlatform(PlatformType type) {
     platform_dispose();
     ASSERT_NE(platfrom_create_instance(type), nullptr);
   }
   size_t serverKills() const { return killer_.names().size(); }
-
-  host::RecordingProcessKiller killer_;
 };
 
 bool endsWith(const std::string& text, const std::string& end) {

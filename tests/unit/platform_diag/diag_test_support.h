@@ -1,19 +1,24 @@
 #pragma once
 // Shared pieces of the platform service tests: a surface that records what the DUT row shows,
-// a temporary working directory (the DUT logs and QCN files land there), and the small time
-// scale every test runs at.
+// a temporary working directory (the DUT logs and QCN files land there), the small time scale
+// every test runs at, and the ground of the tests that load the diagnostic library.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
-#include <mutex>
-#include <string>
-#include <vector>
+#include <optional>
 
 #include "host/clock.h"
 #include "host/operator_surface.h"
+#include "host/process_killer.h"
+#include "host/station_options.h"
+#include "platform/platform.h"
+#include "platform/platform_settings.h"
+#include "platform/qca_library.h"
+#include "platform/slot_record.h"
+#include "support/recording_surface.h"
+#include "support/temporary_folder.h"
 
 namespace diag_test {
 
@@ -23,90 +28,65 @@ inline const bool kTimeScaled = [] {
   return true;
 }();
 
-class RecordingSurface : public host::OperatorSurface {
- public:
-  void setDutMessage(int dut, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(text);
-  }
-  void setDutProgress(int dut, double percent, const std::string& caption) override {
-    std::lock_guard lock(mutex_);
-    progress_.push_back(percent);
-  }
-  void setDutStatus(int dut, int status, host::Rgb, bool, host::Rgb) override {
-    std::lock_guard lock(mutex_);
-    statuses_.push_back(status);
-  }
-  void messageBox(const std::string& title, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    boxes_.push_back(title + ": " + text);
-  }
-
-  void clear() {
-    std::lock_guard lock(mutex_);
-    messages_.clear();
-    statuses_.clear();
-    progress_.clear();
-    boxes_.clear();
-  }
-
-  std::vector<std::string> messages() const {
-    std::lock_guard lock(mutex_);
-    return messages_;
-  }
-  std::vector<int> statuses() const {
-    std::lock_guard lock(mutex_);
-    return statuses_;
-  }
-  std::vector<double> progress() const {
-    std::lock_guard lock(mutex_);
-    return progress_;
-  }
-  std::vector<std::string> boxes() const {
-    std::lock_guard lock(mutex_);
-    return boxes_;
-  }
-  bool showed(const std::string& text) const {
-    const auto all = messages();
-    return std::find(all.begin(), all.end(), text) != all.end();
-  }
-  size_t count(const std::string& text) const {
-    const auto all = messages();
-    return static_cast<size_t>(std::count(all.begin(), all.end(), text));
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> messages_;
-  std::vector<int> statuses_;
-  std::vector<double> progress_;
-  std::vector<std::string> boxes_;
-};
+using RecordingSurface = test_support::RecordingSurface;
 
 // Runs each test in a fresh temporary working directory with the recording surface installed
 // and no stop pending.
 class ServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int serial = 0;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zendral-diag-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-    std::filesystem::create_directories(dir_);
-    previousDir_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    workingFolder_.emplace("zendral-diag");
+    dir_ = workingFolder_->path();
     host::installSurface(&surface_);
     host::clearStop();
   }
   void TearDown() override {
     host::clearStop();
     host::installSurface(nullptr);
-    std::filesystem::current_path(previousDir_);
-    std::filesystem::remove_all(dir_);
+    workingFolder_.reset();
   }
 
   RecordingSurface surface_;
   std::filesystem::path dir_;
-  std::filesystem::path previousDir_;
+
+ private:
+  std::optional<test_support::WorkingFolder> workingFolder_;
+};
+
+// Slot records, platform settings and station options as at start-up, except that the MEID is
+// not read (the tests that read it turn it on).
+inline void resetServiceSettings() {
+  resetSlotRecords();
+  resetPlatformSettings();
+  resetStationOptions();
+  gProcessMeid = false;
+}
+
+// A platform table whose operations are all empty: enough for the tests that need a current
+// platform only for the library build it names.
+inline const PlatformOps* procedurelessRows(PlatformType) {
+  static const PlatformOps row{};
+  return &row;
+}
+
+// For the tests that load the diagnostic library: the procedureless table, a process killer
+// that only records, and the binding undone after each test.
+class LibraryTest : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    host::installProcessKiller(&killer_);
+    installPlatformRows(procedurelessRows);
+  }
+  void TearDown() override {
+    resetQcaBinding();
+    platform_dispose();
+    installPlatformRows(nullptr);
+    host::installProcessKiller(nullptr);
+    ServiceTest::TearDown();
+  }
+
+  host::RecordingProcessKiller killer_;
 };
 
 }  // namespace diag_test

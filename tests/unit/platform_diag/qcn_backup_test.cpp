@@ -9,7 +9,6 @@
 #include <fstream>
 #include <memory>
 
-#include "at_peer.h"
 #include "diag_test_support.h"
 #include "fake_library.h"
 #include "host/device_directory.h"
@@ -17,8 +16,11 @@
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
 #include "platform/slot_record.h"
+#include "support/pty_peer.h"
 
 namespace {
+
+using test_support::PtyPeer;
 
 namespace fs = std::filesystem;
 
@@ -43,10 +45,7 @@ class QcnTest : public diag_test::ServiceTest {
  protected:
   void SetUp() override {
     ServiceTest::SetUp();
-    resetSlotRecords();
-    resetPlatformSettings();
-    resetStationOptions();
-    gProcessMeid = false;
+    diag_test::resetServiceSettings();
     installFakeLibrary();
     fakeModule().nvItems = kCalibration;
     folder_ = dir_ / "qcn";
@@ -71,7 +70,7 @@ class QcnTest : public diag_test::ServiceTest {
 
   void plugModuleReporting(const std::string& imei) {
     directory_.clear();
-    peer_ = std::make_unique<AtPeer>([imei](const std::string& command) -> std::string {
+    peer_ = std::make_unique<PtyPeer>([imei](const std::string& command) -> std::string {
       if (command == "AT+SIMEI?") return "\r\n+SIMEI: " + imei + "\r\n\r\nOK\r\n";
       return "\r\nOK\r\n";
     });
@@ -97,7 +96,7 @@ class QcnTest : public diag_test::ServiceTest {
   }
 
   host::ScriptedDeviceDirectory directory_;
-  std::unique_ptr<AtPeer> peer_;
+  std::unique_ptr<PtyPeer> peer_;
   DownloadRequest request_{};
   fs::path folder_;
 };

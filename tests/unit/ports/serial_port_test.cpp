@@ -1,7 +1,9 @@
 #include "host/serial_port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,10 +12,11 @@
 
 #include "host/clock.h"
 #include "host/device_directory.h"
-#include "unit/ports/pty_peer.h"
+#include "support/pty_peer.h"
 
 namespace {
 
+using test_support::PtyPeer;
 using Behaviour = PtyPeer::Behaviour;
 
 constexpr int kAtCom = 41;

@@ -9,10 +9,12 @@
 #include "slots_fixture.h"
 #include "station/auxiliary_tasks.h"
 #include "station/slot_access.h"
-#include "unit/ports/pty_peer.h"
+#include "support/pty_peer.h"
 
 namespace slotstest {
 namespace {
+
+using test_support::PtyPeer;
 
 constexpr char kCommand[] = "at+bootldr\r";
 

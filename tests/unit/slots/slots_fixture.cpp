@@ -210,13 +210,8 @@ void RecordingSurface::answerChooser(std::optional<std::string> answer) {
 
 void SlotsTest::SetUp() {
   ASSERT_TRUE(kScaledWaits);
-  dir_ = std::filesystem::temp_directory_path() /
-         ("zendral-slots-" + std::to_string(getpid()) + "-" +
-          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  std::filesystem::remove_all(dir_);
-  std::filesystem::create_directories(dir_);
-  previousDir_ = std::filesystem::current_path();
-  std::filesystem::current_path(dir_);
+  folder_.emplace("zendral-slots");
+  dir_ = folder_->path();
 
   FakePlatform::reset();
   FakeAt::reset();
@@ -249,8 +244,7 @@ void SlotsTest::TearDown() {
   host::installDeviceDirectory(nullptr);
   host::installSurface(nullptr);
   resetDutTimers();
-  std::filesystem::current_path(previousDir_);
-  std::filesystem::remove_all(dir_);
+  folder_.reset();
 }
 
 void SlotsTest::usePlatform(PlatformType type) {

@@ -20,6 +20,7 @@
 #include "host/operator_surface.h"
 #include "platform/platform.h"
 #include "platform/slot_record.h"
+#include "support/temporary_folder.h"
 
 namespace slotstest {
 
@@ -108,7 +109,7 @@ class SlotsTest : public ::testing::Test {
   std::filesystem::path dir_;
 
  private:
-  std::filesystem::path previousDir_;
+  std::optional<test_support::WorkingFolder> folder_;
   PlatformRowSource previousRows_ = nullptr;
 };
 

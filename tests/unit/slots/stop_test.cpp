@@ -14,10 +14,12 @@
 #include "station/slot_access.h"
 #include "station/slot_stop.h"
 #include "station/station_state.h"
-#include "unit/ports/pty_peer.h"
+#include "support/pty_peer.h"
 
 namespace slotstest {
 namespace {
+
+using test_support::PtyPeer;
 
 class StopTest : public SlotsTest {
  protected:

@@ -2,9 +2,6 @@
 
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "host/operator_surface.h"
 #include "host/station_options.h"
 #include "ui/headless/headless_station.h"
@@ -60,13 +57,8 @@ const PlatformOps* fakePlatformRows(PlatformType type) {
 }
 
 void StationTest::SetUp() {
-  dir_ = std::filesystem::temp_directory_path() /
-         ("zendral-station-" + std::to_string(getpid()) + "-" +
-          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  std::filesystem::remove_all(dir_);
-  std::filesystem::create_directories(dir_);
-  previousDir_ = std::filesystem::current_path();
-  std::filesystem::current_path(dir_);
+  folder_.emplace("zendral-station");
+  dir_ = folder_->path();
   FakePlatform::reset();
   previousRows_ = installPlatformRows(fakePlatformRows);
   host::installProcessKiller(&killer_);
@@ -78,20 +70,15 @@ void StationTest::TearDown() {
   installPlatformRows(previousRows_);
   host::installProcessKiller(nullptr);
   host::installSurface(nullptr);
-  std::filesystem::current_path(previousDir_);
-  std::filesystem::remove_all(dir_);
+  folder_.reset();
 }
 
 void StationTest::writeFile(const std::string& name, const std::string& text) {
-  std::filesystem::create_directories((dir_ / name).parent_path());
-  std::ofstream(dir_ / name) << text;
+  folder_->write(name, text);
 }
 
 std::string StationTest::readFile(const std::string& name) {
-  std::ifstream in(dir_ / name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return folder_->read(name);
 }
 
 std::vector<json> StationTest::runStation(const std::string& input) {

@@ -14,6 +14,7 @@
 
 #include "host/process_killer.h"
 #include "platform/platform.h"
+#include "support/temporary_folder.h"
 
 namespace stationtest {
 
@@ -46,7 +47,7 @@ class StationTest : public ::testing::Test {
   host::RecordingProcessKiller killer_;
 
  private:
-  std::filesystem::path previousDir_;
+  std::optional<test_support::WorkingFolder> folder_;
   PlatformRowSource previousRows_ = nullptr;
 };
 

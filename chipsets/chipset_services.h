@@ -1,0 +1,23 @@
+#pragma once
+// The outside services a chipset procedure calls besides the diagnostic library's entry points:
+// loading the library, the AT check and QCN backup of the module, the version report of a
+// fresh connection and the fastboot download. The procedures reach them through this table so
+// that tests can put fakes in their place.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+struct ChipsetServices {
+  int (*loadLibrary)(int flag);
+  int (*checkCfun)(const DownloadRequest& request);
+  int (*backupQcn)(const DownloadRequest& request, int op, int qphonems);
+  void (*printVersion)(const DownloadRequest& request);
+  int (*flashAll)(int dut, const std::string& path, uint64_t total, double start);
+};
+
+// The services in use (the real ones until a test changes them).
+ChipsetServices& chipsetServices();
+// Puts the real services back.
+void resetChipsetServices();
