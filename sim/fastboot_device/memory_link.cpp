@@ -6,12 +6,7 @@
 namespace sim {
 
 bool MemoryLink::readDescriptors(fastboot::UsbDescriptors& d) {
-  d.vendorId = 0x18D1;
-  d.productId = 0xD00D;
-  d.interfaceClass = 0xFF;
-  d.interfaceSubclass = 0x42;
-  d.interfaceProtocol = 0x03;
-  d.endpointCount = 2;
+  d = fastboot::moduleFastbootDescriptors();
   return true;
 }
 
