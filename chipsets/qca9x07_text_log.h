@@ -4,7 +4,11 @@
 // callback shows the Sahara connection's texts. Both run on the library's threads and find
 // their DUT through handeIndexMap.
 
+#include "chipsets/download_text_log.h"
 #include "platform/qlib_api.h"
+
+// The Qca9x07 download's own text log (its per-slot progress and partition flags).
+DownloadTextLog& qca9x07TextLog();
 
 // Text-log records: type 8 texts become messages ("Downloading sbl1.mbn..."); type 1 transfer
 // notes ("SEND_ASYNC(4096)") add to the slot's progress, posted every 51st note.

@@ -1,0 +1,35 @@
+#pragma once
+// The streaming download of the user partitions on the run's open diagnostic connection,
+// shared by the platforms that stream their CP partitions through the library: the text-log
+// callback is set up, the library streams, and the outcome is logged.
+
+#include <string>
+
+#include "chipsets/cp_run.h"
+#include "chipsets/download_text_log.h"
+#include "platform/qlib_api.h"
+
+struct StreamingDownload {
+  QLIB_TextLogCallback_t textLogCallBack;
+  DownloadTextLog* textLog;  // the platform's, for the partition-download flag
+  unsigned partitionTimeoutMs;
+  // Whether the run's programmer path goes to the library (it uploads the programmer itself)
+  // or an empty text (the programmer already runs in the module).
+  bool passProgrammer;
+  // Whether a download that announced no partition is told apart as a partition diff; when
+  // not, the library's answer alone decides.
+  bool partitionDiffCase;
+};
+
+enum class StreamResult { Success, Failed, PartitionDiff };
+
+// The firmware's part of the download: the partition file and the list of user partitions.
+struct StreamFiles {
+  const std::string& partitionFile;
+  const QLIB_UserPartitionList& partitions;
+};
+
+// Streams on run.diag and logs "CP Download Success!", "CP Download Failed!" or (with the
+// partition-diff case) "CP Download Failed!,Partition diff!".
+StreamResult streamPartitions(CpRun& run, const StreamingDownload& streaming,
+                              const StreamFiles& files);
