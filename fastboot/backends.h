@@ -20,6 +20,9 @@ struct Backend {
   std::function<std::vector<std::string>()> enumerate;
   // Opens one interface; null with `error` set when it cannot be opened.
   std::function<std::unique_ptr<UsbLink>(const std::string& path, int& error)> open;
+  // Reads an interface's serial number without taking the interface from whoever uses it;
+  // false when it cannot be read. Optional.
+  std::function<bool(const std::string& path, std::string& serial)> serialNumber = {};
 };
 
 // Adds a backend, replacing one with the same prefix.

@@ -75,6 +75,11 @@ void registerBenchBackend(const std::string& socketPath) {
     if (!link) return nullptr;
     return std::make_unique<BenchLink>(std::move(link), instanceOf(path));
   };
+  // The module's id is its serial number; reading it needs no connection to the module.
+  backend.serialNumber = [](const std::string& path, std::string& serial) {
+    serial = instanceOf(path);
+    return !serial.empty();
+  };
   registerBackend(std::move(backend));
 }
 

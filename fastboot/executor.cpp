@@ -1,6 +1,7 @@
 #include "fastboot/executor.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "fastboot/action_queue.h"
@@ -82,21 +83,43 @@ int fb_execute_queue(int dut, fb_transport* transport, uint64_t total, double st
   return executeQueue(dut, transport, total, start);
 }
 
-int flash_all(int dut, const std::string& path, uint64_t total, double start) {
-  // The queue this DUT waits for stays as it is until the DUT is done.
-  std::shared_lock inUse(fastboot::queueUseLock());
+namespace {
+
+// Opens the DUT's fastboot device, retrying until it appears, the open limit passes or the
+// station is stopped. A device the station may not open ends the wait at once: retrying cannot
+// help, the udev rules are missing. A device claimed by another program is waited for.
+fb_transport* openForFlash(int dut, const std::string& path) {
   const uint64_t deadline =
       host::tickMs() + static_cast<uint64_t>(host::scaledMs(kFlashAllOpenLimitSeconds * 1000));
-  fb_transport* transport = nullptr;
-  while (!(transport = usb_open_by_name(path, match_fastboot))) {
+  bool busyReported = false;
+  for (;;) {
+    if (fb_transport* transport = usb_open_by_name(path, match_fastboot)) return transport;
+    const int error = usb_last_error();
+    if (error == EACCES || error == EPERM) {
+      updateMesage(dut, usb_permission_text(path).c_str());
+      return nullptr;
+    }
+    if (error == EBUSY && !busyReported) {
+      busyReported = true;
+      updateMesage(dut, ("Fastboot device " + path + " is claimed by another program.").c_str());
+    }
     if (host::stopRequested() || host::tickMs() >= deadline) {
       char text[128];
       std::snprintf(text, sizeof text, "Fastboot device not found,Please repower %d DUT.", dut);
       updateMesage(dut, text);
-      return -1;
+      return nullptr;
     }
     host::Delay(0.001);
   }
+}
+
+}  // namespace
+
+int flash_all(int dut, const std::string& path, uint64_t total, double start) {
+  // The queue this DUT waits for stays as it is until the DUT is done.
+  std::shared_lock inUse(fastboot::queueUseLock());
+  fb_transport* transport = openForFlash(dut, path);
+  if (!transport) return -1;
   int result = executeQueue(dut, transport, total, start);
   usb_close(transport);
   return result;

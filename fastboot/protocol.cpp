@@ -111,6 +111,13 @@ int64_t _command_send(fb_transport* transport, const char* command, const void* 
 
   int64_t accepted = read_status_reply(transport, size, true, nullptr);
   if (accepted < 0) return -1;
+  // A loader that takes less than the whole image would have the following flash write a
+  // truncated image (or an older one it still holds) and report success.
+  if (accepted < size) {
+    setError("data size too small");
+    usb_kick(transport);
+    return -1;
+  }
   if (accepted > 0) {
     long written = usb_write(transport, data, static_cast<long>(accepted));
     if (written < 0) {

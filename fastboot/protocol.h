@@ -28,7 +28,8 @@ const char* fb_get_error();
 namespace fastboot {
 
 // The exchange behind the operations above. `data` is null for a command without data phase.
-// Returns -1 on failure, else the size the loader accepted in its DATA reply (0 without data).
+// Returns -1 on failure, else the size the loader accepted in its DATA reply (0 without data);
+// a loader that accepts less than `size` fails the exchange with "data size too small".
 int64_t _command_send(fb_transport* transport, const char* command, const void* data, uint32_t size,
                       char* response);
 

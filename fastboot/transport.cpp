@@ -88,12 +88,54 @@ fb_transport* usb_open_by_name(const std::string& name, fb_matcher matcher) {
   return nullptr;
 }
 
+bool usb_read_serial(const std::string& path, std::string& serial) {
+  serial.clear();
+  auto backend = fastboot::backendFor(path);
+  if (!backend || !backend->serialNumber) return false;
+  if (backend->serialNumber(path, serial)) return true;
+  serial.clear();
+  return false;
+}
+
+std::string usb_permission_text(const std::string& path) {
+  return "no permission to open fastboot device " + path +
+         ": install the udev rules (scripts/install-udev-rules)";
+}
+
 fb_transport* usb_open(fb_matcher matcher) {
   for (const std::string& path : fastboot::enumerateInterfacePaths()) {
     if (fb_transport* transport = usb_open_by_name(path, matcher)) return transport;
   }
   return nullptr;
 }
+
+namespace {
+
+// Writes one piece within `timeoutMs`, as bulk transfers of at most kUsbTransferSliceMs each so
+// that a stop of the station ends a loader that never takes the data. Returns the bytes moved
+// (at least one) or -1 with the transport's error set.
+long writePiece(fb_transport* transport, const uint8_t* data, long length, unsigned timeoutMs) {
+  unsigned budget = timeoutMs;
+  for (;;) {
+    if (!transport->link) {
+      setError(transport, kUsbErrorInvalidHandle);
+      return -1;
+    }
+    unsigned slice = std::min(budget, kUsbTransferSliceMs);
+    int error = 0;
+    long written = transport->link->bulkWrite(data, length, slice, error);
+    // A transfer that reports success but moves nothing is the time-out it amounts to.
+    if (written == 0) error = kUsbErrorTimeout;
+    setError(transport, written > 0 ? 0 : error);
+    if (written > 0) return std::min(written, length);
+    budget -= slice;
+    if (error == kUsbErrorTimeout && budget > 0 && !host::stopRequested()) continue;
+    if (error == kUsbErrorTimeout && host::stopRequested()) setError(transport, ECANCELED);
+    return -1;
+  }
+}
+
+}  // namespace
 
 long usb_write(fb_transport* transport, const void* data, long length) {
   if (!transport) {
@@ -105,22 +147,16 @@ long usb_write(fb_transport* transport, const void* data, long length) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   long done = 0;
   while (done < length) {
-    if (!transport->link) {
-      setError(transport, kUsbErrorInvalidHandle);
+    long written =
+        writePiece(transport, bytes + done, std::min(length - done, kUsbPieceSize), timeout);
+    if (written < 0) {
+      // A vanished interface, or a write abandoned on stop, leaves the link unusable.
+      if (transport->error == kUsbErrorInvalidHandle || transport->error == ECANCELED) {
+        usb_cleanup_handle(transport);
+      }
       return -1;
     }
-    long piece = std::min(length - done, kUsbPieceSize);
-    int error = 0;
-    long written = transport->link->bulkWrite(bytes + done, piece, timeout, error);
-    // A transfer that reports success but moves nothing would loop for ever: treat it as the
-    // time-out it is.
-    if (written == 0) error = kUsbErrorTimeout;
-    setError(transport, written > 0 ? 0 : error);
-    if (written <= 0) {
-      if (error == kUsbErrorInvalidHandle) usb_cleanup_handle(transport);
-      return -1;
-    }
-    done += std::min(written, piece);
+    done += written;
   }
   return done;
 }

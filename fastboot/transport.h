@@ -13,6 +13,9 @@
 
 // Largest piece of one bulk transfer, for reads and writes.
 inline constexpr long kUsbPieceSize = 4096;
+// Longest single transfer of a write: a piece's time-out is spent in slices of this length, so
+// a stop of the station ends the write within about a second.
+inline constexpr unsigned kUsbTransferSliceMs = 1000;
 
 // An open connection. A released (kicked) transport has no link and no name; every read or
 // write on it fails at once. Only its owner frees it, with usb_close.
@@ -37,12 +40,19 @@ fb_transport* do_usb_open(const std::string& name);
 void usb_cleanup_handle(fb_transport* transport);
 // 1 when the interface has exactly two endpoints and the matcher accepts it, else 0.
 int recognized_device(fb_transport* transport, fb_matcher matcher);
+// Reads the serial number of the interface at `path` without claiming it, so a device in use is
+// not disturbed. False (and an empty serial) when it cannot be read.
+bool usb_read_serial(const std::string& path, std::string& serial);
+// What the operator reads when the interface at `path` cannot be opened for lack of permission.
+std::string usb_permission_text(const std::string& path);
 // The first enumerated interface that the matcher accepts, or null.
 fb_transport* usb_open(fb_matcher matcher);
 // The interface with this path when the matcher accepts it, else null.
 fb_transport* usb_open_by_name(const std::string& name, fb_matcher matcher);
 
-// Writes all of `data` in pieces of at most 4,096 bytes. Returns `length` or -1.
+// Writes all of `data` in pieces of at most 4,096 bytes, each within the time-out of the whole
+// length, spent in transfers of at most a second. A stop of the station ends the write and
+// releases the transport. Returns `length` or -1.
 long usb_write(fb_transport* transport, const void* data, long length);
 // One transfer of at most min(length, 4,096) bytes; time-outs are retried until data arrives,
 // the interface vanishes, or the station is stopped. Returns the bytes received or -1.

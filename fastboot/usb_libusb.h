@@ -3,7 +3,9 @@
 // with exactly two bulk endpoints are listed with paths of the form
 //   \\?\usb#vid_18d1&pid_d00d#<bus>-<port path>#{f72fe0d4-cbcb-407d-8814-9ed673d0dd6b}
 // where the port path is the chain of hub ports joined by dots ("1-2.4"). Opening a path
-// claims that interface. A machine without USB (no usbfs) lists nothing and opens nothing.
+// claims that interface (on its alternate setting) and clears an endpoint halt that the last
+// session left; reading the serial number only opens the device. A machine without USB (no
+// usbfs) lists nothing and opens nothing.
 
 #include <cstdint>
 #include <string>

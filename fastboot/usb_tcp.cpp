@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fastboot/tcp_framing.h"
+#include "fastboot/transport.h"
 #include "host/clock.h"
 
 namespace fastboot {
@@ -74,18 +75,20 @@ class TcpLink : public UsbLink {
 
  private:
   bool readHeader(uint64_t deadline, int& error);
+  bool discardTail(uint64_t deadline, int& error);
   bool receiveInto(uint8_t* buffer, size_t length, size_t& have, uint64_t deadline, int& error);
 
   int fd_;
   std::string serial_;
   // Once a message was cut short the stream has lost its framing; the link stays dead.
   bool broken_ = false;
-  // Receive state, kept across time-outs so that no byte of a message is lost.
+  // Receive state, kept across time-outs so that no byte of a reply is lost or misplaced.
   uint8_t header_[tcp::kHeaderSize] = {};
   size_t headerHave_ = 0;
   bool inMessage_ = false;
   uint64_t bodyLeft_ = 0;       // bytes of the current message not yet taken from the socket
-  std::vector<uint8_t> ready_;  // bytes of the current message received but not yet returned
+  std::vector<uint8_t> ready_;  // the part of the current message this read returns
+  uint64_t discardLeft_ = 0;    // tail of an over-long message, still to be dropped
 };
 
 long TcpLink::bulkWrite(const uint8_t* data, size_t length, unsigned timeoutMs, int& error) {
@@ -97,9 +100,13 @@ long TcpLink::bulkWrite(const uint8_t* data, size_t length, unsigned timeoutMs, 
   tcp::encodeLength(length, header);
   iovec parts[2] = {{header, sizeof header}, {const_cast<uint8_t*>(data), length}};
   const size_t total = sizeof header + length;
-  const uint64_t deadline = host::tickMs() + timeoutMs;
+  const uint64_t start = host::tickMs();
+  uint64_t deadline = start + timeoutMs;
   size_t sent = 0;
   while (sent < total) {
+    // A message once begun cannot be taken back: it gets the full time of its length (a
+    // caller's short slice only bounds the wait before the first byte). A stop still ends it.
+    if (sent > 0) deadline = std::max(deadline, start + usb_timeout_ms(static_cast<long>(length)));
     // Skip what is already out of the two parts.
     iovec rest[2];
     int count = 0;
@@ -165,16 +172,30 @@ bool TcpLink::readHeader(uint64_t deadline, int& error) {
   return true;
 }
 
+// Drops what is left of a message whose head was already returned.
+bool TcpLink::discardTail(uint64_t deadline, int& error) {
+  uint8_t scratch[4096];
+  while (discardLeft_ > 0) {
+    size_t chunk = static_cast<size_t>(std::min<uint64_t>(discardLeft_, sizeof scratch));
+    size_t have = 0;
+    bool complete = receiveInto(scratch, chunk, have, deadline, error);
+    discardLeft_ -= have;
+    if (!complete) return false;
+  }
+  return true;
+}
+
 long TcpLink::bulkRead(uint8_t* buffer, size_t length, unsigned timeoutMs, int& error) {
   if (broken_) {
     error = kUsbErrorInvalidHandle;
     return -1;
   }
   const uint64_t deadline = host::tickMs() + timeoutMs;
+  if (!discardTail(deadline, error)) return -1;
   if (!inMessage_ && !readHeader(deadline, error)) return -1;
 
-  // This read returns the next `want` bytes of the current message; a longer message is
-  // returned by the following reads.
+  // One message is one transfer, as on USB: a read returns its first `length` bytes at most,
+  // and the rest of it is dropped rather than handed to the next read as a reply of its own.
   size_t want = static_cast<size_t>(std::min<uint64_t>(length, ready_.size() + bodyLeft_));
   if (ready_.size() < want) {
     size_t have = ready_.size();
@@ -186,8 +207,14 @@ long TcpLink::bulkRead(uint8_t* buffer, size_t length, unsigned timeoutMs, int& 
     if (!complete) return -1;
   }
   std::copy_n(ready_.begin(), want, buffer);
-  ready_.erase(ready_.begin(), ready_.begin() + static_cast<long>(want));
-  if (ready_.empty() && bodyLeft_ == 0) inMessage_ = false;
+  ready_.clear();
+  inMessage_ = false;
+  discardLeft_ = bodyLeft_;
+  bodyLeft_ = 0;
+  // Drop whatever of the tail is already here; the rest goes before the next read. The reply
+  // itself is whole either way.
+  int ignored = 0;
+  discardTail(host::tickMs(), ignored);
   return static_cast<long>(want);
 }
 

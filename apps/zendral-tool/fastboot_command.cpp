@@ -80,14 +80,14 @@ bool parseCommands(int argc, char** argv, int first, std::vector<Command>& comma
   return !commands.empty();
 }
 
+// Lists every fastboot interface with its serial number. Nothing is claimed, so a device that
+// a station is flashing goes on undisturbed; one whose serial cannot be read is listed with an
+// empty serial.
 int listDevices() {
   for (const std::string& path : fastboot::enumerateInterfacePaths()) {
-    fb_transport* t = usb_open_by_name(path, match_fastboot);
-    if (!t) continue;
     std::string serial;
-    if (t->link) t->link->readSerialNumber(serial);
+    usb_read_serial(path, serial);
     std::printf("%s\t%s\n", path.c_str(), serial.c_str());
-    usb_close(t);
   }
   return 0;
 }
@@ -162,8 +162,9 @@ int runFastbootCommand(int argc, char** argv) {
   fb_set_flash_piece_limit(pieceSize);
   fb_transport* t = usb_open_by_name(device, match_fastboot);
   if (!t) {
-    return fail("cannot open fastboot device '" + device + "' (" + std::strerror(usb_last_error()) +
-                ")");
+    const int error = usb_last_error();
+    if (error == EACCES || error == EPERM) return fail(usb_permission_text(device));
+    return fail("cannot open fastboot device '" + device + "' (" + std::strerror(error) + ")");
   }
   int result = 0;
   for (const Command& c : commands) {

@@ -77,6 +77,18 @@ TEST_F(FastbootTool, ARefusedCommandPrintsTheRemoteTextAndExits1) {
   EXPECT_EQ(device_.model().rebootCount(), 0);
 }
 
+TEST_F(FastbootTool, ALoaderTakingLessThanTheImageFailsAndNothingIsWritten) {
+  std::string image = fbtest::writeImage("short.img", 4096);
+  sim::FastbootDeviceModel::Fault partial;
+  partial.dataSize = 0;
+  device_.model().setFault("download:00001000", partial);
+  ToolRun run = runTool({"--device", device_.path(), "flash", "boot", image});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "error: data size too small\n");
+  EXPECT_EQ(device_.model().commands(), std::vector<std::string>{"download:00001000"});
+  EXPECT_FALSE(device_.model().partition("boot"));
+}
+
 TEST_F(FastbootTool, AnUnreadableFileOrDeviceIsAnError) {
   ToolRun run = runTool({"--device", device_.path(), "flash", "boot", "missing.img"});
   EXPECT_EQ(run.status, 1);

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "fastboot/action_queue.h"
+#include "fastboot/backends.h"
 #include "fastboot/executor.h"
 #include "fastboot/flash_sequences.h"
 #include "fastboot/protocol.h"
@@ -195,6 +197,51 @@ TEST_F(ExecutorTest, FlashAllEndsAtOnceWhenTheStationStops) {
   EXPECT_EQ(result, -1);
   EXPECT_EQ(surface_.messages(),
             std::vector<std::string>{"Fastboot device not found,Please repower 2 DUT."});
+}
+
+// A backend whose opens fail with the given errors, in turn, before one succeeds.
+class RefusingBackend {
+ public:
+  explicit RefusingBackend(std::vector<int> errors) : errors_(std::move(errors)) {
+    fastboot::registerBackend({"refusing:", nullptr, [this](const std::string&, int& error) {
+                                 ++opens_;
+                                 std::unique_ptr<fastboot::UsbLink> link;
+                                 if (opens_ <= errors_.size()) {
+                                   error = errors_[opens_ - 1];
+                                 } else {
+                                   link = std::make_unique<fbtest::ScriptedLink>(script_);
+                                 }
+                                 return link;
+                               }});
+    script_->reads = {{4, 0, "OKAY"}};
+  }
+  ~RefusingBackend() { fastboot::unregisterBackend("refusing:"); }
+  size_t opens() const { return opens_; }
+
+ private:
+  std::vector<int> errors_;
+  size_t opens_ = 0;
+  std::shared_ptr<fbtest::LinkScript> script_ = fbtest::fastbootInterfaceScript();
+};
+
+TEST_F(ExecutorTest, FlashAllStopsAtOnceWhenTheDeviceMayNotBeOpened) {
+  RefusingBackend backend({EACCES, EACCES});
+  fb_queue_reboot();
+  EXPECT_EQ(flash_all(1, "refusing:1-4", 1, 0), -1);
+  EXPECT_EQ(backend.opens(), 1u);
+  EXPECT_EQ(surface_.messages(),
+            std::vector<std::string>{"no permission to open fastboot device refusing:1-4: install "
+                                     "the udev rules (scripts/install-udev-rules)"});
+}
+
+TEST_F(ExecutorTest, FlashAllWaitsForADeviceClaimedByAnotherProgramAndSaysSoOnce) {
+  RefusingBackend backend({EBUSY, EBUSY, EBUSY});
+  fb_queue_reboot();
+  EXPECT_EQ(flash_all(1, "refusing:1-4", 1, 0), 0);
+  EXPECT_EQ(backend.opens(), 4u);
+  EXPECT_EQ(surface_.messages(),
+            (std::vector<std::string>{"Fastboot device refusing:1-4 is claimed by another program.",
+                                      "rebooting"}));
 }
 
 TEST_F(ExecutorTest, AFirmwareCannotBeLoadedWhileADownloadRuns) {

@@ -115,23 +115,53 @@ TEST_F(ProtocolTest, ADataSizeAboveTheOfferIsRefusedAndReleasesTheTransport) {
   EXPECT_EQ(device_.model().dataBytesReceived(), 0u);
 }
 
-TEST_F(ProtocolTest, ADataSizeOfZeroSendsNothingAndSucceeds) {
+TEST_F(ProtocolTest, ADataSizeBelowTheOfferFailsAsTooSmallAndNothingIsFlashed) {
+  for (uint64_t accepted : {0ull, 100ull, 0xFFFull}) {
+    SCOPED_TRACE(accepted);
+    Fault f;
+    f.dataSize = accepted;
+    device_.model().setFault("download:00001000", f);
+    std::string data(4096, 'd');
+    EXPECT_EQ(fb_download_data(transport_, data.data(), 4096), -1);
+    EXPECT_STREQ(fb_get_error(), "data size too small");
+    EXPECT_TRUE(kicked());
+    EXPECT_EQ(device_.model().dataBytesReceived(), 0u);
+    usb_close(transport_);
+    transport_ = usb_open_by_name(device_.path(), match_fastboot);
+    ASSERT_NE(transport_, nullptr);
+  }
+}
+
+TEST_F(ProtocolTest, AnEmptyDownloadAcceptedWithSizeZeroSucceeds) {
   Fault f;
   f.dataSize = 0;
-  device_.model().setFault("download:00001000", f);
-  std::string data(4096, 'd');
-  EXPECT_EQ(fb_download_data(transport_, data.data(), 4096), 0);
-  EXPECT_EQ(device_.model().dataBytesReceived(), 0u);
+  device_.model().setFault("download:00000000", f);
+  EXPECT_EQ(fb_download_data(transport_, nullptr, 0), 0);
+  EXPECT_EQ(device_.model().commands().back(), "download:00000000");
   expectStillUsable();
 }
 
-TEST_F(ProtocolTest, ASmallerDataSizeSendsOnlyThatMuch) {
-  Fault f;
-  f.dataSize = 100;
-  device_.model().setFault("download:00001000", f);
-  std::string data(4096, 'd');
-  EXPECT_EQ(fb_download_data(transport_, data.data(), 4096), 0);
-  EXPECT_EQ(device_.model().dataBytesReceived(), 100u);
+TEST_F(ProtocolTest, AnOverLongReplyIsCutToOnePacketAndItsTailDropped) {
+  device_.model().setFault("getvar:a", reply("OKAY" + std::string(70, 'a')));
+  device_.model().setVariable("b", "b");
+  char response[kFastbootResponseSize];
+  EXPECT_EQ(fb_command_response(transport_, "getvar:a", response), 0);
+  EXPECT_EQ(std::string(response), std::string(60, 'a'));
+  EXPECT_EQ(fb_command_response(transport_, "getvar:b", response), 0);
+  EXPECT_STREQ(response, "b");
+  EXPECT_FALSE(kicked());
+}
+
+TEST_F(ProtocolTest, AnOverLongInfoLinePrintsItsFirstSixtyCharacters) {
+  std::string line;
+  for (int i = 0; i < 100; ++i) line += static_cast<char>('0' + i % 10);
+  device_.model().setInfoLines("erase:cache", {line});
+  ::testing::internal::CaptureStderr();
+  int result = fb_command(transport_, "erase:cache");
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(err, "(bootloader) " + line.substr(0, 60) + "\n");
+  expectStillUsable();
 }
 
 TEST_F(ProtocolTest, AFailAfterTheDataFailsTheDownloadWithoutReleasing) {
@@ -206,9 +236,9 @@ TEST(ProtocolScripted, TheDataSizeIsReadUpToTheFirstNonHexCharacter) {
   auto script = fbtest::fastbootInterfaceScript();
   script->reads = {{8, 0, "DATA10zz"}, {4, 0, "OKAY"}};
   fb_transport* t = usb_adopt_link(std::make_unique<fbtest::ScriptedLink>(script), "s");
-  std::string data(32, 'd');
-  EXPECT_EQ(fastboot::_command_send(t, "download:00000020", data.data(), 32, nullptr), 16);
-  EXPECT_EQ(script->written, "download:00000020" + std::string(16, 'd'));
+  std::string data(16, 'd');
+  EXPECT_EQ(fastboot::_command_send(t, "download:00000010", data.data(), 16, nullptr), 16);
+  EXPECT_EQ(script->written, "download:00000010" + std::string(16, 'd'));
   usb_close(t);
 }
 

@@ -21,7 +21,7 @@ fb_transport* openScripted(std::shared_ptr<LinkScript> script) {
   return usb_adopt_link(std::make_unique<ScriptedLink>(script), "scripted");
 }
 
-TEST(UsbWrite, CutsIntoPiecesWithOneTimeOutForTheWholeLength) {
+TEST(UsbWrite, CutsIntoPiecesTransferredInSlicesOfASecond) {
   auto script = fbtest::fastbootInterfaceScript();
   fb_transport* t = openScripted(script);
   std::string data(10000, 'x');
@@ -30,7 +30,42 @@ TEST(UsbWrite, CutsIntoPiecesWithOneTimeOutForTheWholeLength) {
   EXPECT_EQ(script->transfers[0].length, 4096u);
   EXPECT_EQ(script->transfers[1].length, 4096u);
   EXPECT_EQ(script->transfers[2].length, 1808u);
-  for (const auto& transfer : script->transfers) EXPECT_EQ(transfer.timeoutMs, 80500u);
+  for (const auto& transfer : script->transfers) EXPECT_EQ(transfer.timeoutMs, 1000u);
+  usb_close(t);
+}
+
+TEST(UsbWrite, APieceIsRetriedInSlicesUntilTheTimeOutOfTheWholeLengthIsSpent) {
+  auto script = fbtest::fastbootInterfaceScript();
+  const LinkScript::Result timeout{-1, kUsbErrorTimeout};
+  script->writes = {timeout, timeout, {4096}};
+  fb_transport* t = openScripted(script);
+  std::string data(4096, 'x');
+  EXPECT_EQ(usb_write(t, data.data(), 4096), 4096);
+  EXPECT_EQ(script->transfers.size(), 3u);
+
+  // 100 bytes may take 1,300 ms: one slice of 1,000 and one of 300, then the write fails.
+  script->transfers.clear();
+  script->writes = {timeout, timeout, timeout};
+  EXPECT_EQ(usb_write(t, data.data(), 100), -1);
+  EXPECT_EQ(t->error, kUsbErrorTimeout);
+  ASSERT_EQ(script->transfers.size(), 2u);
+  EXPECT_EQ(script->transfers[0].timeoutMs, 1000u);
+  EXPECT_EQ(script->transfers[1].timeoutMs, 300u);
+  usb_close(t);
+}
+
+TEST(UsbWrite, AStopEndsAWriteTheLoaderNeverTakesAndReleasesTheTransport) {
+  auto script = fbtest::fastbootInterfaceScript();
+  script->writes = {{-1, kUsbErrorTimeout}, {-1, kUsbErrorTimeout}};
+  fb_transport* t = openScripted(script);
+  std::string data(4096, 'x');
+  host::requestStop();
+  long result = usb_write(t, data.data(), 4096);
+  host::clearStop();
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(t->error, ECANCELED);
+  EXPECT_EQ(script->transfers.size(), 1u);
+  EXPECT_EQ(t->link, nullptr);
   usb_close(t);
 }
 
@@ -269,6 +304,29 @@ TEST_F(RegistryTest, UsbOpenKeepsTheFirstEnumeratedInterfaceTheMatcherAccepts) {
   EXPECT_EQ(t->name, "fake:b");
   EXPECT_TRUE(refused->destroyed);
   usb_close(t);
+}
+
+TEST_F(RegistryTest, SerialNumbersAreReadWithoutOpeningTheInterface) {
+  int opens = 0;
+  fastboot::Backend backend{
+      "fake:", nullptr, [&](const std::string&, int&) {
+        ++opens;
+        return std::make_unique<ScriptedLink>(fbtest::fastbootInterfaceScript());
+      }};
+  backend.serialNumber = [](const std::string& path, std::string& serial) {
+    serial = "partial";
+    if (path != "fake:known") return false;
+    serial = "SN42";
+    return true;
+  };
+  fastboot::registerBackend(backend);
+  std::string serial;
+  EXPECT_TRUE(usb_read_serial("fake:known", serial));
+  EXPECT_EQ(serial, "SN42");
+  EXPECT_FALSE(usb_read_serial("fake:other", serial));
+  EXPECT_EQ(serial, "");
+  EXPECT_FALSE(usb_read_serial("tcp:127.0.0.1:1", serial));  // no way to ask without a session
+  EXPECT_EQ(opens, 0);
 }
 
 TEST(LibusbBackend, ListsNoDevicesHereWithoutError) {
