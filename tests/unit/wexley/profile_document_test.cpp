@@ -12,7 +12,7 @@ using namespace std::string_literals;
 
 namespace {
 
-TEST(ProfileDocument, ClassifiesEveryKindOfLine) {
+TEST(WexleyProfileDocument, ClassifiesEveryKindOfLine) {
   ProfileDocument doc = ProfileDocument::parse(
       "orphan=1\n"
       "  ; a comment\n"
@@ -44,7 +44,7 @@ TEST(ProfileDocument, ClassifiesEveryKindOfLine) {
   EXPECT_EQ(lines[9].name, "");
 }
 
-TEST(ProfileDocument, KeepsEveryByteOfWhatItReads) {
+TEST(WexleyProfileDocument, KeepsEveryByteOfWhatItReads) {
   const std::string inputs[] = {
       "",
       "no break at the end",
@@ -58,7 +58,7 @@ TEST(ProfileDocument, KeepsEveryByteOfWhatItReads) {
   }
 }
 
-TEST(ProfileDocument, BreaksLinesAtLfCrLfAndLoneCr) {
+TEST(WexleyProfileDocument, BreaksLinesAtLfCrLfAndLoneCr) {
   ProfileDocument doc = ProfileDocument::parse("[A]\rx=1\r\ny=2\nz=3");
   ASSERT_EQ(doc.lines().size(), 4u);
   EXPECT_EQ(doc.lines()[0].ending, "\r");
@@ -68,12 +68,12 @@ TEST(ProfileDocument, BreaksLinesAtLfCrLfAndLoneCr) {
   EXPECT_EQ(doc.lines()[3].value, "3");
 }
 
-TEST(ProfileDocument, AByteOrderMarkIsNotPartOfTheFirstHeader) {
+TEST(WexleyProfileDocument, AByteOrderMarkIsNotPartOfTheFirstHeader) {
   ProfileDocument doc = ProfileDocument::parse("\xEF\xBB\xBF[A]\nx=1\n");
   EXPECT_TRUE(doc.findSection("A").has_value());
 }
 
-TEST(ProfileDocument, NamesMatchIgnoringAsciiCaseOnly) {
+TEST(WexleyProfileDocument, NamesMatchIgnoringAsciiCaseOnly) {
   EXPECT_TRUE(wexley::sameName("Main", " mAIN\t"));
   EXPECT_FALSE(wexley::sameName("Main", "Mai"));
   // Other bytes compare exactly: "É" and "é" are different names.
@@ -81,7 +81,7 @@ TEST(ProfileDocument, NamesMatchIgnoringAsciiCaseOnly) {
   EXPECT_TRUE(wexley::sameName("\xC3\x89", "\xC3\x89"));
 }
 
-TEST(ProfileDocument, TheFirstOfDuplicateSectionsAndKeysIsFound) {
+TEST(WexleyProfileDocument, TheFirstOfDuplicateSectionsAndKeysIsFound) {
   ProfileDocument doc = ProfileDocument::parse("[A]\nk=1\nK=2\n[a]\nk=3\n");
   ASSERT_EQ(doc.findSection("A"), 0u);
   EXPECT_EQ(doc.findEntry(0, "k"), 1u);
@@ -91,14 +91,14 @@ TEST(ProfileDocument, TheFirstOfDuplicateSectionsAndKeysIsFound) {
   EXPECT_TRUE(doc.entries("none").empty());
 }
 
-TEST(ProfileDocument, ChangingAValueRewritesOnlyItsLine) {
+TEST(WexleyProfileDocument, ChangingAValueRewritesOnlyItsLine) {
   ProfileDocument doc = ProfileDocument::parse("; head\n[Main]\n  NAME = old ; x\n\tother=1\n");
   doc.setValue("main", "name", "new");
   // The key keeps its spelling; the written line ends in CR LF, the others keep their bytes.
   EXPECT_EQ(doc.bytes(), "; head\n[Main]\nNAME=new\r\n\tother=1\n");
 }
 
-TEST(ProfileDocument, NewKeysGoAfterTheLastEntryOfTheirSection) {
+TEST(WexleyProfileDocument, NewKeysGoAfterTheLastEntryOfTheirSection) {
   ProfileDocument doc = ProfileDocument::parse("[A]\nx=1\n\n; about B\n[B]\ny=2\n");
   doc.setValue("A", " z ", "3");
   EXPECT_EQ(doc.bytes(), "[A]\nx=1\nz=3\r\n\n; about B\n[B]\ny=2\n");
@@ -107,7 +107,7 @@ TEST(ProfileDocument, NewKeysGoAfterTheLastEntryOfTheirSection) {
   EXPECT_EQ(empty.bytes(), "[A]\nk=v\r\n\n[B]\n");
 }
 
-TEST(ProfileDocument, NewSectionsGoAtTheEndOnALineOfTheirOwn) {
+TEST(WexleyProfileDocument, NewSectionsGoAtTheEndOnALineOfTheirOwn) {
   ProfileDocument doc = ProfileDocument::parse("[A]\nx=1");
   doc.setValue("New", "k", "v");
   EXPECT_EQ(doc.bytes(), "[A]\nx=1\r\n[New]\r\nk=v\r\n");
@@ -116,7 +116,7 @@ TEST(ProfileDocument, NewSectionsGoAtTheEndOnALineOfTheirOwn) {
   EXPECT_EQ(empty.bytes(), "[S]\r\nk=\r\n");
 }
 
-TEST(ProfileDocument, RemovingAKeyOrASection) {
+TEST(WexleyProfileDocument, RemovingAKeyOrASection) {
   ProfileDocument doc = ProfileDocument::parse("top\n[A]\nx=1\ny=2\n\n[B]\nz=3\n[a]\nx=9\n");
   EXPECT_TRUE(doc.removeEntry("a", "X"));
   EXPECT_EQ(doc.bytes(), "top\n[A]\ny=2\n\n[B]\nz=3\n[a]\nx=9\n");
@@ -129,7 +129,7 @@ TEST(ProfileDocument, RemovingAKeyOrASection) {
   EXPECT_FALSE(doc.removeSection("a"));
 }
 
-TEST(ProfileDocument, ReplacingABodyKeepsTheHeaderAndWhatSetsOffTheNextSection) {
+TEST(WexleyProfileDocument, ReplacingABodyKeepsTheHeaderAndWhatSetsOffTheNextSection) {
   ProfileDocument doc = ProfileDocument::parse("[A]\nx=1\n;inside\ny=2\n\n;about B\n[B]\n");
   EXPECT_TRUE(doc.replaceBody("A", {"p=1", "q=2"}, false));
   EXPECT_EQ(doc.bytes(), "[A]\np=1\r\nq=2\r\n\n;about B\n[B]\n");

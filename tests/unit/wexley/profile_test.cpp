@@ -26,7 +26,7 @@ std::string shown(const std::vector<char>& buffer, uint32_t length) {
   return text;
 }
 
-class ProfileTest : public ::testing::Test {
+class WexleyProfile : public ::testing::Test {
  protected:
   std::string value(const std::string& section, const std::string& key) {
     std::vector<char> buffer(256, 'x');
@@ -50,7 +50,7 @@ class ProfileTest : public ::testing::Test {
   std::string path = folder.file("test.ini");
 };
 
-TEST_F(ProfileTest, ListsThatDoNotFitAreCutWithTwoNuls) {
+TEST_F(WexleyProfile, ListsThatDoNotFitAreCutWithTwoNuls) {
   writeBytes(path, "[Alpha]\n[Beta]\n");
   std::vector<char> buffer(16, 'x');
   EXPECT_EQ(profile::readSectionNames(buffer.data(), 12, path), 11u);  // "Alpha|Beta||"
@@ -62,7 +62,7 @@ TEST_F(ProfileTest, ListsThatDoNotFitAreCutWithTwoNuls) {
   EXPECT_EQ(profile::readSectionNames(buffer.data(), 0, path), 0u);
 }
 
-TEST_F(ProfileTest, AStringThatDoesNotFitIsCutWithOneNul) {
+TEST_F(WexleyProfile, AStringThatDoesNotFitIsCutWithOneNul) {
   writeBytes(path, "[A]\nk=abcdef\n");
   std::vector<char> buffer(8, 'x');
   EXPECT_EQ(profile::readString("A", "k", "", buffer.data(), 4, path), 3u);
@@ -71,7 +71,7 @@ TEST_F(ProfileTest, AStringThatDoesNotFitIsCutWithOneNul) {
   EXPECT_STREQ(buffer.data(), "dflt");  // trailing blanks of the fallback do not count
 }
 
-TEST_F(ProfileTest, ReadsAsTheRulesSay) {
+TEST_F(WexleyProfile, ReadsAsTheRulesSay) {
   writeBytes(path,
              "before=1\r\n"
              "[Main]\r\n"
@@ -101,7 +101,7 @@ TEST_F(ProfileTest, ReadsAsTheRulesSay) {
   EXPECT_EQ(body("missing"), "|");
 }
 
-TEST_F(ProfileTest, AMissingFileReadsEmptyAndDeletesCreateNothing) {
+TEST_F(WexleyProfile, AMissingFileReadsEmptyAndDeletesCreateNothing) {
   EXPECT_EQ(names(), "|");
   EXPECT_EQ(value("A", "k"), "");
   EXPECT_TRUE(profile::writeString("A", "k", std::nullopt, path));
@@ -110,7 +110,7 @@ TEST_F(ProfileTest, AMissingFileReadsEmptyAndDeletesCreateNothing) {
   EXPECT_TRUE(folder.entries().empty());
 }
 
-TEST_F(ProfileTest, WritesCreateTheFileAndKeepWhatTheyDoNotTouch) {
+TEST_F(WexleyProfile, WritesCreateTheFileAndKeepWhatTheyDoNotTouch) {
   EXPECT_TRUE(profile::writeString("Main", "Name", "A3", path));
   EXPECT_EQ(readBytes(path), "[Main]\r\nName=A3\r\n");
   std::string original = "; keep me\n[Main]\nName=A3\n\n[Other]  \n  x = 1\n";
@@ -122,7 +122,7 @@ TEST_F(ProfileTest, WritesCreateTheFileAndKeepWhatTheyDoNotTouch) {
             "; keep me\n[Main]\nName=B4\r\n\n[Other]  \n  x = 1\ny=2\r\n[Third]\r\nz=3\r\n");
 }
 
-TEST_F(ProfileTest, DeletingAndReplacingSectionsAndKeys) {
+TEST_F(WexleyProfile, DeletingAndReplacingSectionsAndKeys) {
   writeBytes(path, "[A]\nx=1\ny=2\n[B]\nz=3\n");
   EXPECT_TRUE(profile::writeString("A", "x", std::nullopt, path));
   EXPECT_EQ(readBytes(path), "[A]\ny=2\n[B]\nz=3\n");
@@ -136,7 +136,7 @@ TEST_F(ProfileTest, DeletingAndReplacingSectionsAndKeys) {
   EXPECT_EQ(readBytes(path), "[A]\n[Empty]\r\n");
 }
 
-TEST_F(ProfileTest, RefusesWhatWouldNotReadBackAsWritten) {
+TEST_F(WexleyProfile, RefusesWhatWouldNotReadBackAsWritten) {
   writeBytes(path, "[A]\nx=1\n");
   EXPECT_FALSE(profile::writeString("A", "x", "1\r\n[Injected]", path));
   EXPECT_FALSE(profile::writeString("A\nB", "x", "1", path));
@@ -152,13 +152,13 @@ TEST_F(ProfileTest, RefusesWhatWouldNotReadBackAsWritten) {
   EXPECT_EQ(readBytes(path), "[A]\nx=1\n");
 }
 
-TEST_F(ProfileTest, BytesThatAreNotAsciiPassThrough) {
+TEST_F(WexleyProfile, BytesThatAreNotAsciiPassThrough) {
   ASSERT_TRUE(profile::writeString("测试", "名字", "值 \xFF", path));
   EXPECT_EQ(readBytes(path), "[测试]\r\n名字=值 \xFF\r\n");
   EXPECT_EQ(value("测试", "名字"), "值 \xFF");
 }
 
-TEST_F(ProfileTest, AnUnreadableTargetIsNeverOverwrittenNorWaitedOn) {
+TEST_F(WexleyProfile, AnUnreadableTargetIsNeverOverwrittenNorWaitedOn) {
   ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
   EXPECT_EQ(names(), "|");
   EXPECT_FALSE(profile::writeString("A", "k", "v", path));
@@ -171,7 +171,7 @@ TEST_F(ProfileTest, AnUnreadableTargetIsNeverOverwrittenNorWaitedOn) {
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"dir.ini", "test.ini"}));
 }
 
-TEST_F(ProfileTest, ReplacesTheFileKeepingItsModeAndNoTemporaryFile) {
+TEST_F(WexleyProfile, ReplacesTheFileKeepingItsModeAndNoTemporaryFile) {
   writeBytes(path, "[A]\nx=1\n");
   ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
   ASSERT_TRUE(profile::writeString("A", "x", "2", path));
@@ -181,7 +181,7 @@ TEST_F(ProfileTest, ReplacesTheFileKeepingItsModeAndNoTemporaryFile) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"test.ini"});
 }
 
-TEST_F(ProfileTest, WritesThroughSymbolicLinks) {
+TEST_F(WexleyProfile, WritesThroughSymbolicLinks) {
   writeBytes(folder.file("real.ini"), "[A]\nx=1\n");
   ASSERT_EQ(::symlink("real.ini", folder.file("link.ini").c_str()), 0);
   ASSERT_EQ(::symlink("link.ini", folder.file("chain.ini").c_str()), 0);
@@ -195,7 +195,7 @@ TEST_F(ProfileTest, WritesThroughSymbolicLinks) {
   EXPECT_TRUE(S_ISLNK(info.st_mode));
 }
 
-TEST_F(ProfileTest, AReadOnlyFileIsNotReplaced) {
+TEST_F(WexleyProfile, AReadOnlyFileIsNotReplaced) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   writeBytes(path, "[A]\nx=1\n");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
