@@ -1,0 +1,49 @@
+#pragma once
+// A throwaway PostgreSQL server for tests: a fresh cluster in a short private folder under
+// /tmp, reached only through its Unix socket on a private port, with fsync off. The server runs
+// as a child of the test process and is told to quit when that process ends, however it ends,
+// so no test leaves a server running. Every wait is bounded and a failure says what went wrong.
+//
+//   test_pg::PostgresCluster cluster;            // throws std::runtime_error when it cannot start
+//   open(cluster.connectionString("postgres"));  // ODBC, PostgreSQL Unicode driver
+//   cluster.stop();                              // or let the destructor do it
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace test_pg {
+
+class PostgresCluster {
+ public:
+  // Runs initdb and starts the server; as root both run as the `postgres` system user.
+  PostgresCluster();
+  ~PostgresCluster();
+  PostgresCluster(const PostgresCluster&) = delete;
+  PostgresCluster& operator=(const PostgresCluster&) = delete;
+
+  // An ODBC connection string to `database` as the cluster's superuser.
+  std::string connectionString(const std::string& database = "postgres") const;
+  const std::string& socketFolder() const { return folder_; }
+  int port() const { return port_; }
+
+  // Stops the server (fast shutdown, killed after a bound) and removes its folder. Safe to call
+  // more than once.
+  void stop();
+
+ private:
+  void initialise();
+  void startServer();
+  void waitUntilReady();
+
+  std::string bin_;
+  std::string folder_;
+  int port_ = 0;
+  pid_t server_ = -1;
+};
+
+// The folder that holds initdb and postgres: `pg_config --bindir`, else the newest
+// /usr/lib/postgresql/*/bin; empty when PostgreSQL is not installed.
+std::string postgresBinFolder();
+
+}  // namespace test_pg
