@@ -84,7 +84,7 @@ TEST_P(TobrinOperations, RejectedStatementsThrowTheDriversMessage) {
 }
 
 TEST_P(TobrinOperations, ReadColumnGivesNullsAsEmptyTextAndNumbersInDecimal) {
-  db_->ExecuteStatement("CREATE TABLE t (id INTEGER, label VARCHAR(10), amount DOUBLE PRECISION)");
+  db_->ExecuteStatement("CREATE TABLE t (id BIGINT, label VARCHAR(10), amount DOUBLE PRECISION)");
   db_->ExecuteStatement(
       "INSERT INTO t VALUES (1, 'x', 0.1), (NULL, NULL, NULL), (-42, '', 1e300), "
       "(9000000000, 'big', -2.5)");
