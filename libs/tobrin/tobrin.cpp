@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -61,6 +62,9 @@ class CTobrin final : public ITobrin {
   int RenameTable(const std::string& oldName, const std::string& newName) override;
 
  private:
+  using PickColumn = std::function<int(const std::vector<Column>&)>;
+  int appendColumn(const std::string& table, const PickColumn& pick, std::vector<std::string>& out);
+
   std::string path_;
   std::unique_ptr<Connection> connection_;
   bool sqlite_ = false;  // the SQLite driver lists its own sqlite_ tables, which stay hidden
@@ -103,21 +107,24 @@ int CTobrin::ExecuteStatement(const std::string& sql) {
 
 int CTobrin::ReadColumn(const std::string& table, const std::string& column,
                         std::vector<std::string>& out) {
-  if (!connection_) return kFailure;
-  Statement statement = connection_->statement();
-  statement.execute("SELECT * FROM " + table);
-  const auto columns = statement.columns();
-  const auto values = readColumn(statement, columns, columnIndex(columns, column, table));
-  out.insert(out.end(), values.begin(), values.end());
-  return kSuccess;
+  return appendColumn(
+      table, [&](const auto& columns) { return columnIndex(columns, column, table); }, out);
 }
 
 int CTobrin::ReadColumnAt(const std::string& table, int32_t& index, std::vector<std::string>& out) {
+  return appendColumn(
+      table, [&](const auto& columns) { return checkedIndex(columns, index, table); }, out);
+}
+
+// Reads the whole table and appends the values of the column that `pick` finds among its
+// columns; nothing is appended when anything fails.
+int CTobrin::appendColumn(const std::string& table, const PickColumn& pick,
+                          std::vector<std::string>& out) {
   if (!connection_) return kFailure;
   Statement statement = connection_->statement();
   statement.execute("SELECT * FROM " + table);
   const auto columns = statement.columns();
-  const auto values = readColumn(statement, columns, checkedIndex(columns, index, table));
+  const auto values = readColumn(statement, columns, pick(columns));
   out.insert(out.end(), values.begin(), values.end());
   return kSuccess;
 }

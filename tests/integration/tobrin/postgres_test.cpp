@@ -11,10 +11,8 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 
 INSTANTIATE_TEST_SUITE_P(PostgreSQL, TobrinOperations,
-                         testing::Values(Backend{"PostgreSQL",
-                                                 [] {
-                                                   return std::make_unique<PostgresDatabase>();
-                                                 }}),
+                         testing::Values(Backend{
+                             "PostgreSQL", [] { return std::make_unique<PostgresDatabase>(); }}),
                          backendName);
 
 class TobrinPostgres : public testing::Test {

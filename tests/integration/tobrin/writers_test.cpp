@@ -24,10 +24,10 @@ TEST(TobrinPostgresWriters, TwoProcessesInsertingAtOnceLoseNothing) {
   std::thread writers[2];
   for (int station = 0; station < 2; ++station) {
     writers[station] = std::thread([&, station] {
-      runs[station] = test_support::runProgram({TOBRIN_WRITER, database.connectionString(),
-                                                std::to_string(station + 1),
-                                                std::to_string(kRowsEach)},
-                                               {.limitSeconds = 600});
+      runs[station] =
+          test_support::runProgram({TOBRIN_WRITER, database.connectionString(),
+                                    std::to_string(station + 1), std::to_string(kRowsEach)},
+                                   {.limitSeconds = 600});
     });
   }
   for (auto& writer : writers) writer.join();

@@ -1,5 +1,5 @@
-// A program of a library user: built against the installed package only (its header and
-// pkg-config file), it creates a database in the folder it is given and reads it back.
+// A caller built against the installed Tobrin package: creates the database PATH.db, writes a
+// table and reads it back. Exits 0 when everything reads back as written.
 #include <zendral/tobrin.h>
 
 #include <cstdio>
@@ -8,12 +8,15 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s PATH\n", argv[0]);
+    return 2;
+  }
   ITobrin* db = nullptr;
   if (!CreateObject(CLSID_Tobrin, IID_ITobrin, reinterpret_cast<void**>(&db))) return 1;
   std::vector<std::string> imeis;
   try {
-    db->SetFilePath(std::string(argv[1]) + "/units.db");
+    db->SetFilePath(std::string(argv[1]) + ".db");
     if (!db->CreateDatabase()) throw std::runtime_error("CreateDatabase refused a new path");
     db->Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + db->GetFilePath() + ";");
     db->ExecuteStatement("CREATE TABLE units (imei TEXT, result INTEGER)");
