@@ -9,7 +9,10 @@
 namespace tobrin {
 namespace {
 
-constexpr const char* kSqliteOptions = "NoCreat=1;Timeout=5000";
+// The driver waits out a lock once more after its time-out runs out, so a writer waits two to
+// three times this long before it gives up.
+constexpr const char* kNoCreate = "NoCreat=1";
+constexpr const char* kBusyTimeout = "Timeout=3000";
 
 struct Attribute {
   std::string key;  // lower case, trimmed
@@ -111,7 +114,17 @@ std::string sqliteDatabaseValue(const std::string& path) {
 }  // namespace
 
 std::string sqliteConnectionString(const std::string& path) {
-  return "Driver=SQLite3;Database=" + sqliteDatabaseValue(path) + ";" + kSqliteOptions;
+  return "Driver=SQLite3;Database=" + sqliteDatabaseValue(path) + ";" + kNoCreate + ";" +
+         kBusyTimeout;
+}
+
+std::optional<std::string> sqliteFilePath(const std::string& odbc) {
+  const auto attributes = parse(odbc);
+  const auto driver = find(attributes, "driver");
+  if (!driver || lower(*driver).find("sqlite") == std::string::npos) return std::nullopt;
+  const auto path = find(attributes, "database");
+  if (!path || path->empty() || path->rfind("file:", 0) == 0) return std::nullopt;
+  return path;
 }
 
 std::string odbcConnectionString(const std::string& given) {
@@ -128,8 +141,8 @@ std::string odbcConnectionString(const std::string& given) {
 
   std::string result = trimmed(given);
   if (!result.empty() && result.back() != ';') result += ';';
-  if (!find(attributes, "nocreat")) result += "NoCreat=1;";
-  if (!find(attributes, "timeout")) result += "Timeout=5000;";
+  if (!find(attributes, "nocreat")) result += std::string(kNoCreate) + ";";
+  if (!find(attributes, "timeout")) result += std::string(kBusyTimeout) + ";";
   return result;
 }
 

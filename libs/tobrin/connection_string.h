@@ -2,6 +2,7 @@
 // "Provider=...;Data Source=<path>;", becomes the string handed to the driver manager.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tobrin {
@@ -16,5 +17,8 @@ std::string sqliteConnectionString(const std::string& path);
 // them itself; any other string is passed on unchanged. Throws std::runtime_error for a
 // provider-form string without a Data Source.
 std::string odbcConnectionString(const std::string& given);
+
+// The database file an ODBC string for the SQLite driver names, when it names one by its path.
+std::optional<std::string> sqliteFilePath(const std::string& odbc);
 
 }  // namespace tobrin

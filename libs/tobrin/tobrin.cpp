@@ -89,11 +89,23 @@ bool CTobrin::CreateDatabase() {
   return true;
 }
 
+// The SQLite driver says only "connect failed" for a file that is not there; the path is named.
+std::unique_ptr<Connection> connect(const std::string& odbc) {
+  try {
+    return std::make_unique<Connection>(odbc);
+  } catch (const std::runtime_error& error) {
+    const auto path = sqliteFilePath(odbc);
+    std::error_code ignored;
+    if (!path || std::filesystem::exists(*path, ignored)) throw;
+    throw std::runtime_error("no database file at " + *path + ": " + error.what());
+  }
+}
+
 bool CTobrin::Open(const std::string& connection) {
   if (connection_) {
     throw std::runtime_error("a connection is already open; Close it before opening another");
   }
-  auto opened = std::make_unique<Connection>(odbcConnectionString(connection));
+  auto opened = connect(odbcConnectionString(connection));
   sqlite_ = opened->dbmsName() == "SQLite";
   connection_ = std::move(opened);
   return true;

@@ -95,6 +95,18 @@ std::optional<int> waitFor(pid_t pid, int seconds) {
   }
 }
 
+// Gives `folder` and everything in it to the server's account.
+void handOver(const std::string& folder, const Account& account) {
+  if (lchown(folder.c_str(), account.uid, account.gid) != 0) {
+    throw std::runtime_error("cannot hand " + folder + " to the postgres user");
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (lchown(entry.path().c_str(), account.uid, account.gid) != 0) {
+      throw std::runtime_error("cannot hand " + entry.path().string() + " to the postgres user");
+    }
+  }
+}
+
 std::string tail(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
@@ -114,6 +126,26 @@ std::string commandOutput(const std::string& command) {
   return out;
 }
 
+// Makes the cluster `data` with initdb from `bin`, its log in `folder`.
+void runInitdb(const std::string& bin, const std::string& folder, const std::string& data,
+               const Account& account) {
+  const std::string log = folder + "/initdb.log";
+  const pid_t pid = launch({bin + "/initdb", "-D", data, "-U", kSuperuser, "-A", "trust", "-E",
+                            "UTF8", "--locale=C", "--no-sync"},
+                           log, folder, account, true);
+  const auto status = waitFor(pid, kInitdbSeconds);
+  if (!status) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    throw std::runtime_error("initdb did not finish within " + std::to_string(kInitdbSeconds) +
+                             " s:\n" + tail(log));
+  }
+  if (*status != 0) {
+    throw std::runtime_error("initdb failed with status " + std::to_string(*status) + ":\n" +
+                             tail(log));
+  }
+}
+
 }  // namespace
 
 std::string postgresBinFolder() {
@@ -130,14 +162,14 @@ std::string postgresBinFolder() {
   return found.empty() ? "" : found.back();
 }
 
-PostgresCluster::PostgresCluster() : bin_(postgresBinFolder()) {
+PostgresCluster::PostgresCluster(const std::string& templateFolder) : bin_(postgresBinFolder()) {
   if (bin_.empty()) throw std::runtime_error("PostgreSQL is not installed (no initdb found)");
   char folder[] = "/tmp/zpg-XXXXXX";  // short: a socket path must stay under 108 bytes
   if (!mkdtemp(folder)) throw std::runtime_error("cannot make a folder under /tmp");
   folder_ = folder;
   port_ = 20000 + getpid() % 30000;
   try {
-    initialise();
+    initialise(templateFolder);
     startServer();
     waitUntilReady();
   } catch (...) {
@@ -150,26 +182,33 @@ PostgresCluster::~PostgresCluster() {
   stop();
 }
 
-void PostgresCluster::initialise() {
+// A fresh cluster is a copy of the template when there is one; otherwise initdb makes it and,
+// with a template folder given, it becomes the template (renamed into place whole, so a
+// concurrent test sees either no template or a complete one).
+void PostgresCluster::initialise(const std::string& templateOption) {
+  // One template per server version: a cluster only runs on the version that made it.
+  const std::string templateFolder =
+      templateOption.empty()
+          ? ""
+          : templateOption + "-" + fs::path(bin_).parent_path().filename().string();
   const Account account = serverAccount();
   if (account.switchUser && chown(folder_.c_str(), account.uid, account.gid) != 0) {
     throw std::runtime_error("cannot hand " + folder_ + " to the postgres user");
   }
-  const std::string log = folder_ + "/initdb.log";
-  const pid_t pid = launch({bin_ + "/initdb", "-D", folder_ + "/data", "-U", kSuperuser, "-A",
-                            "trust", "-E", "UTF8", "--locale=C", "--no-sync"},
-                           log, folder_, account, true);
-  const auto status = waitFor(pid, kInitdbSeconds);
-  if (!status) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    throw std::runtime_error("initdb did not finish within " + std::to_string(kInitdbSeconds) +
-                             " s:\n" + tail(log));
+  const std::string data = folder_ + "/data";
+  std::error_code error;
+  if (!templateFolder.empty() && fs::exists(templateFolder + "/PG_VERSION", error)) {
+    fs::copy(templateFolder, data, fs::copy_options::recursive);
+    fs::permissions(data, fs::perms::owner_all);
+    if (account.switchUser) handOver(data, account);
+    return;
   }
-  if (*status != 0) {
-    throw std::runtime_error("initdb failed with status " + std::to_string(*status) + ":\n" +
-                             tail(log));
-  }
+  runInitdb(bin_, folder_, data, account);
+  if (templateFolder.empty()) return;
+  const std::string partial = templateFolder + ".partial-" + std::to_string(getpid());
+  fs::remove_all(partial, error);
+  fs::copy(data, partial, fs::copy_options::recursive, error);
+  if (error || (fs::rename(partial, templateFolder, error), error)) fs::remove_all(partial, error);
 }
 
 void PostgresCluster::startServer() {
@@ -212,7 +251,7 @@ std::string PostgresCluster::connectionString(const std::string& database) const
 
 void PostgresCluster::stop() {
   if (server_ > 0) {
-    kill(server_, SIGINT);  // fast shutdown: ends the sessions, then the server
+    kill(server_, SIGQUIT);  // immediate shutdown: the cluster is thrown away, nothing to save
     if (!waitFor(server_, kStopSeconds)) {
       kill(server_, SIGKILL);
       waitpid(server_, nullptr, 0);

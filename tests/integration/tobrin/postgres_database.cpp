@@ -5,7 +5,7 @@
 namespace tobrin_test {
 
 test_pg::PostgresCluster& postgresCluster() {
-  static test_pg::PostgresCluster cluster;
+  static test_pg::PostgresCluster cluster(TOBRIN_PG_TEMPLATE);
   return cluster;
 }
 
