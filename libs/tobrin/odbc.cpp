@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <stdexcept>
 
 namespace tobrin {
@@ -139,6 +140,11 @@ Environment::Environment() : Handle(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
 
 Connection::Connection(const std::string& connectionString)
     : connection_(SQL_HANDLE_DBC, environment_.get()) {
+  // The call takes the length as a 16-bit count.
+  if (connectionString.size() > size_t(std::numeric_limits<SQLSMALLINT>::max())) {
+    throw std::runtime_error("the connection string is too long (" +
+                             std::to_string(connectionString.size()) + " characters)");
+  }
   auto* text = reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.data()));
   SQLSMALLINT outLength = 0;
   connection_.check(SQLDriverConnect(connection_.get(), nullptr, text,

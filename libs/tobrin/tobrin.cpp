@@ -25,6 +25,7 @@ class CTobrin final : public ITobrin {
   ~CTobrin() { Close(); }
 
   HRESULT QueryInterface(const GUID& iid, void** out) override {
+    if (out == nullptr) return E_NOINTERFACE;
     if (iid == IID_IUnknown || iid == IID_ITobrin) {
       *out = static_cast<ITobrin*>(this);
       AddRef();

@@ -32,6 +32,7 @@ TEST(TobrinObject, InterfacesShareOneReferenceCount) {
   void* none = &none;
   EXPECT_EQ(tobrin->QueryInterface(kOtherId, &none), E_NOINTERFACE);
   EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(tobrin->QueryInterface(IID_ITobrin, nullptr), E_NOINTERFACE);
 
   EXPECT_EQ(tobrin->AddRef(), 3);
   EXPECT_EQ(tobrin->Release(), 2);

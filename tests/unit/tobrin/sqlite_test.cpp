@@ -81,6 +81,7 @@ TEST_F(TobrinSqlite, AMistypedPathFailsInsteadOfCreatingAnEmptyDatabase) {
     }
   }
   EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_THROW(db_->Open("Driver=SQLite3;Database=" + std::string(40000, 'x')), std::runtime_error);
 }
 
 TEST_F(TobrinSqlite, TheOriginalFormOfConnectionStringOpensTheFile) {
