@@ -8,6 +8,8 @@
 namespace tobrin {
 namespace {
 
+constexpr SQLULEN kLoginSeconds = 15;
+
 // Every diagnostic record of `handle`, one line each: the driver's message and its SQLSTATE.
 std::string diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
   std::string text;
@@ -145,6 +147,9 @@ Connection::Connection(const std::string& connectionString)
     throw std::runtime_error("the connection string is too long (" +
                              std::to_string(connectionString.size()) + " characters)");
   }
+  // A server that accepts the connection but never answers must not hold a station forever.
+  const auto loginSeconds = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginSeconds));
+  SQLSetConnectAttr(connection_.get(), SQL_ATTR_LOGIN_TIMEOUT, loginSeconds, 0);
   auto* text = reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.data()));
   SQLSMALLINT outLength = 0;
   connection_.check(SQLDriverConnect(connection_.get(), nullptr, text,

@@ -1,5 +1,10 @@
 // Tobrin on a shared PostgreSQL database: the shared operation tests and what only a server
 // database shows.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -42,6 +47,32 @@ TEST_F(TobrinPostgres, ColumnNamesMatchWithoutRegardToCase) {
   std::vector<std::string> imeis;
   ASSERT_EQ(db_->ReadColumn("Units", "IMEI", imeis), 0);
   EXPECT_EQ(imeis, std::vector<std::string>{"860000000000001"});
+}
+
+// A server that takes the connection and then says nothing: Open gives up with the driver's
+// time-out instead of waiting for ever.
+TEST(TobrinPostgresLogin, ASilentServerEndsTheOpenWithATimeout) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+  TobrinPtr db = makeTobrin();
+  const std::string connection = "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" +
+                                 std::to_string(ntohs(address.sin_port)) +
+                                 ";Database=line;Uid=station;";
+  try {
+    db->Open(connection);
+    ADD_FAILURE() << "opened a server that never answered";
+  } catch (const std::runtime_error& error) {
+    EXPECT_THAT(error.what(), testing::HasSubstr("timeout"));
+  }
+  close(listener);
 }
 
 }  // namespace
