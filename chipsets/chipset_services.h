@@ -15,6 +15,8 @@ struct ChipsetServices {
   int (*backupQcn)(const DownloadRequest& request, int op, int qphonems);
   void (*printVersion)(const DownloadRequest& request);
   int (*flashAll)(int dut, const std::string& path, uint64_t total, double start);
+  // Reads the module's flash identification over AT; 1 or 0.
+  int (*readDeviceInfo)(const DownloadRequest& request, std::string* flashId) = nullptr;
 };
 
 // The services in use (the real ones until a test changes them).

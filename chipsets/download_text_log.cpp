@@ -91,7 +91,8 @@ void DownloadTextLog::onText(int dut, const std::string& text) {
       (contains(text, "address") || contains(text, "Streaming") || contains(text, "start"))) {
     return;
   }
-  if (contains(text, "Downloading") && contains(text, "mbn")) {
+  const bool image = contains(text, "mbn") || (style_.binImages && contains(text, "bin"));
+  if (contains(text, "Downloading") && image) {
     partitionSeen_[dut - 1] = true;
     showDownloading(dut, text, style_.downloadingEnd);
   } else {

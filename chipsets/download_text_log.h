@@ -32,6 +32,8 @@ struct DownloadTextStyle {
   size_t markCount;
   const char* downloadingEnd;  // appended to the file name: "mbn..." or "mbn ..."
   uint64_t (*downloadTotal)();
+  // Whether "Downloading" texts of ".bin" images announce a partition too (".mbn" always do).
+  bool binImages = false;
 };
 
 class DownloadTextLog {

@@ -1,35 +1,53 @@
-// The Qca9206 procedure is not part of this build yet: its operations say so and fail.
+// The Qca9206 platform: its AP and TP steps, its settings, and the state the file list keeps
+// for the downloads. The file list and the CP download have files of their own.
 
 #include "chipsets/qca9206.h"
 
-#include "chipsets/unavailable.h"
+#include "chipsets/chipset_services.h"
+#include "chipsets/qca9206_firmware.h"
+#include "chipsets/qca9206_text_log.h"
+#include "host/report.h"
+#include "host/station_options.h"
+#include "platform/platform_settings.h"
+#include "platform/qcn_backup.h"
+#include "platform/text_format.h"
 
-namespace {
-constexpr char kPlatform[] = "Qca9206";
-}  // namespace
+std::string sFlash512;
+std::string sFirmFileTypeDef;
+std::string sPartionName;
+int bUseQcnQca9206 = 0;
 
-int autoLoadQca9206FileList2Ui(host::FileTable& table, const char*) {
-  return loadQca9206FileList(table);
+Qca9206Firmware& qca9206Firmware() {
+  static Qca9206Firmware firmware;
+  return firmware;
 }
 
-int loadQca9206FileList(host::FileTable&) {
-  return failUnavailableLoad(kPlatform);
-}
-
-int saveQca9206FileList(host::FileTable&) {
-  return failUnavailableSave(kPlatform);
-}
-
-int downloadCpQca9206(const DownloadRequest& request) {
-  return failUnavailableStep(kPlatform, "CP download", request);
+void resetQca9206State() {
+  sFlash512.clear();
+  sFirmFileTypeDef.clear();
+  sPartionName.clear();
+  bUseQcnQca9206 = 0;
+  qca9206Firmware() = Qca9206Firmware{};
+  qca9206TextLog().reset();
 }
 
 int downloadApQca9206(const DownloadRequest& request) {
-  return failUnavailableStep(kPlatform, "AP download", request);
+  const int result =
+      chipsetServices().flashAll(request.slot, request.devicePath, qca9206Firmware().downloadTotal,
+                                 qca9206TextLog().currentProgress());
+  if (result == 0 && gBackupRestoreQcn) {
+    updateMesage(request.slot, "Waiting recovery xqcn...");
+  } else {
+    updateMesage(request.slot, formatText("AP Download %s.", result == 0 ? "Success" : "Failed"));
+  }
+  return result;
 }
 
 int downloadTpQca9206(const DownloadRequest& request) {
-  return failUnavailableStep(kPlatform, "QCN restore", request);
+  updateMesage(request.slot, "Enter downloadTpQca9206...");
+  if (request.portKind != 0 || (!gOnlyQcn && !gBackupRestoreQcn)) return 0;
+  const int op = bUseQcnQca9206 ? kRestoreQcn : kRestoreXqcn;
+  return chipsetServices().backupQcn(request, op, gNotUseQPST != 0 ? 1 : 0);
 }
 
 int downloadCompletedQca9206() {

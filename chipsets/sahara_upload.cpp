@@ -55,7 +55,7 @@ HANDLE connectSahara(CpRun& run, const SaharaUpload& upload, unsigned mode) {
       if (sahara && version != 0) fn_QLIB_DisconnectServer_Sahara(sahara);
       return nullptr;
     }
-    run.take9009PortIfPresent();
+    if (upload.follow9009) run.take9009PortIfPresent();
     if (sahara && version != 0) break;
   }
   // A handle without a Sahara version was released above: the connect did not succeed.

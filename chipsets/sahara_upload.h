@@ -18,6 +18,8 @@ struct SaharaUpload {
   const char* programmerFailedText;
   int programmerFailedResult;  // the result of a refused programmer
   QLIB_TextCallback_t logCallBack;
+  // Whether the run moves to the slot's 9009 port once the slot reports one between tries.
+  bool follow9009 = true;
 };
 
 // Uploads the run's programmer in Sahara `mode`. Returns 0 when the programmer runs in the

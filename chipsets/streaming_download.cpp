@@ -22,18 +22,19 @@ StreamResult streamPartitions(CpRun& run, const StreamingDownload& streaming,
   unsigned status = 0;
   const bool ok =
       fn_QLIB_QPHONEMS_DownloadUserPartitions(
-          run.diag, run.programmer.c_str(), files.partitionFile.c_str(), &files.partitions,
+          run.diag, run.programmer.c_str(), files.partitionFile.c_str(), files.partitions,
           overrideTable, 1, 1, kHelloTimeoutMs, streaming.partitionTimeoutMs, &status) != 0;
   const bool partitionSeen =
       !streaming.partitionDiffCase || streaming.textLog->partitionSeen(run.dut);
   if (ok && partitionSeen) {
-    run.say("CP Download Success!");
+    if (streaming.fullProgressOnSuccess) updateProgressBar(run.dut, 1.0);
+    run.say(streaming.successText);
     return StreamResult::Success;
   }
   if (partitionSeen) {
-    run.say("CP Download Failed!");
+    run.say(streaming.failedText);
     return StreamResult::Failed;
   }
-  run.say("CP Download Failed!,Partition diff!");
+  run.say(streaming.partitionDiffText);
   return StreamResult::PartitionDiff;
 }

@@ -19,17 +19,29 @@ struct StreamingDownload {
   // Whether a download that announced no partition is told apart as a partition diff; when
   // not, the library's answer alone decides.
   bool partitionDiffCase;
+  // The outcome as the DUT's message shows it.
+  const char* successText = "CP Download Success!";
+  const char* failedText = "CP Download Failed!";
+  const char* partitionDiffText = "CP Download Failed!,Partition diff!";
+  // Whether a success fills the DUT's progress bar.
+  bool fullProgressOnSuccess = false;
 };
 
 enum class StreamResult { Success, Failed, PartitionDiff };
 
-// The firmware's part of the download: the partition file and the list of user partitions.
+// The firmware's part of the download: the partition file and the list of user partitions,
+// in the short layout or the long one of the long-name library build.
 struct StreamFiles {
+  StreamFiles(const std::string& file, const QLIB_UserPartitionList& list)
+      : partitionFile(file), partitions(&list) {}
+  StreamFiles(const std::string& file, const QLIB_LongUserPartitionList& list)
+      : partitionFile(file), partitions(&list) {}
+
   const std::string& partitionFile;
-  const QLIB_UserPartitionList& partitions;
+  const void* partitions;
 };
 
-// Streams on run.diag and logs "CP Download Success!", "CP Download Failed!" or (with the
-// partition-diff case) "CP Download Failed!,Partition diff!".
+// Streams on run.diag and logs the success text, the failed text or (with the partition-diff
+// case) the partition-diff text.
 StreamResult streamPartitions(CpRun& run, const StreamingDownload& streaming,
                               const StreamFiles& files);

@@ -29,6 +29,12 @@ int fakeFlashAll(int dut, const std::string& path, uint64_t total, double start)
   return gCalls.flashAllResult;
 }
 
+int fakeReadDeviceInfo(const DownloadRequest&, std::string* flashId) {
+  ++gCalls.deviceInfoReads;
+  if (flashId) *flashId = gCalls.flashId;
+  return gCalls.flashId.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 ServiceCalls& serviceCalls() {
@@ -37,8 +43,8 @@ ServiceCalls& serviceCalls() {
 
 void installFakeServices() {
   gCalls = ServiceCalls{};
-  chipsetServices() = ChipsetServices{fakeLoadLibrary, fakeCheckCfun, fakeBackupQcn,
-                                      fakePrintVersion, fakeFlashAll};
+  chipsetServices() = ChipsetServices{fakeLoadLibrary,  fakeCheckCfun, fakeBackupQcn,
+                                      fakePrintVersion, fakeFlashAll,  fakeReadDeviceInfo};
 }
 
 }  // namespace chipset_test

@@ -44,6 +44,8 @@ struct ServiceCalls {
     double start;
   };
   std::vector<Flash> flashes;
+  std::string flashId;  // what the module's flash identification reads
+  int deviceInfoReads = 0;
 };
 ServiceCalls& serviceCalls();
 // Resets the calls and puts fakes in place of every outside service.

@@ -122,6 +122,7 @@ unsigned char downloadPartitions(HANDLE handle, const char* programmer, const ch
   gModule.streamProgrammer = programmer;
   gModule.partitionFile = partitionFile;
   std::memcpy(&gModule.partitions, list, sizeof gModule.partitions);
+  gModule.partitionList = list;
   gModule.overrideTable = overrideTable;
   for (const auto& [type, text] : gModule.streamRecords) {
     QLIB_TextLogRecord rec{};

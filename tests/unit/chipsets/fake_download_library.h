@@ -33,6 +33,7 @@ struct FakeDownloadModule {
   std::vector<unsigned> saharaConnectPorts;
   std::string programmerPath, streamProgrammer, partitionFile;
   QLIB_UserPartitionList partitions{};
+  const void* partitionList = nullptr;  // the list the download was given
   int overrideTable = -1;
 
   bool called(const std::string& call) const;
