@@ -1,5 +1,5 @@
-// A program of a library user: built against the installed headers and library only, it makes,
-// saves and reads back a document and exits 0 when everything came back as written.
+// A caller built against the installed Nelvish package: saves a document with Chinese text as
+// PATH.xml and reads it back. Exits 0 when everything reads back as written.
 
 #include <zendral/nelvish.h>
 
@@ -7,7 +7,11 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s PATH\n", argv[0]);
+    return 2;
+  }
+  const std::string path = std::string(argv[1]) + ".xml";
   void* object = nullptr;
   if (!CreateObject(CLSID_Nelvish, IID_INelvish, &object)) return 3;
   auto* xml = static_cast<INelvish*>(object);
@@ -16,8 +20,8 @@ int main(int argc, char** argv) {
   XmlNode line = xml->AppendElement(root, "line");
   xml->SetAttribute(line, "name", "产线");
   xml->SetElementText(line, "固件");
-  int saved = xml->SaveFile(argv[1]);
-  int loaded = xml->LoadFile(argv[1]);
+  int saved = xml->SaveFile(path);
+  int loaded = xml->LoadFile(path);
   XmlNode read = xml->SelectNodes(xml->GetRootElement(), "line[@name='产线']").at(0);
   std::string text = xml->GetText(read);
   xml->Release();
