@@ -8,9 +8,9 @@
 namespace nelvishtest {
 namespace {
 
-using Building = NelvishTest;
+using NelvishBuilding = NelvishTest;
 
-TEST_F(Building, CreateDocumentGivesTheRootBelowTheDocument) {
+TEST_F(NelvishBuilding, CreateDocumentGivesTheRootBelowTheDocument) {
   XmlNode root = xml->CreateDocument("root");
   ASSERT_TRUE(root);
   EXPECT_TRUE(xml->GetRootElement() == root);
@@ -22,7 +22,7 @@ TEST_F(Building, CreateDocumentGivesTheRootBelowTheDocument) {
   EXPECT_EQ(xml->GetChildNames(document[0]), std::vector<std::string>{"root"});
 }
 
-TEST_F(Building, AppendsElementsTextAndCommentsInOrder) {
+TEST_F(NelvishBuilding, AppendsElementsTextAndCommentsInOrder) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode item = xml->AppendElement(root, "item");
   xml->AppendText(item, "one");
@@ -32,7 +32,7 @@ TEST_F(Building, AppendsElementsTextAndCommentsInOrder) {
   EXPECT_EQ(xml->GetChildNames(root), (std::vector<std::string>{"item", "#comment", "last"}));
 }
 
-TEST_F(Building, TextIsTakenLiterallyAndAppendedTextStaysItsOwnNode) {
+TEST_F(NelvishBuilding, TextIsTakenLiterallyAndAppendedTextStaysItsOwnNode) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode first = xml->AppendText(root, "a < b & &amp; \"c\"");
   XmlNode second = xml->AppendText(root, "]]>");
@@ -43,7 +43,7 @@ TEST_F(Building, TextIsTakenLiterallyAndAppendedTextStaysItsOwnNode) {
   EXPECT_EQ(xml->GetXml(root), "<root>a &lt; b &amp; &amp;amp; \"c\"]]&gt;</root>");
 }
 
-TEST_F(Building, SetElementTextReplacesEveryChild) {
+TEST_F(NelvishBuilding, SetElementTextReplacesEveryChild) {
   XmlNode root = xml->CreateDocument("root");
   xml->AppendElement(root, "child");
   xml->AppendText(root, "old");
@@ -54,7 +54,7 @@ TEST_F(Building, SetElementTextReplacesEveryChild) {
   EXPECT_TRUE(xml->GetChildNames(root).empty());
 }
 
-TEST_F(Building, SetAttributeAddsAndReplacesValuesTakenLiterally) {
+TEST_F(NelvishBuilding, SetAttributeAddsAndReplacesValuesTakenLiterally) {
   XmlNode root = xml->CreateDocument("root");
   xml->SetAttribute(root, "name", "first");
   xml->SetAttribute(root, "other", "x&y<\"'>\n");
@@ -65,7 +65,7 @@ TEST_F(Building, SetAttributeAddsAndReplacesValuesTakenLiterally) {
   EXPECT_EQ(xml->GetXml(root), "<root name=\"second\" other=\"x&amp;y&lt;&quot;'&gt;&#10;\"/>");
 }
 
-TEST_F(Building, RemoveNodeTakesANodeOutOfItsParent) {
+TEST_F(NelvishBuilding, RemoveNodeTakesANodeOutOfItsParent) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode gone = xml->AppendElement(root, "gone");
   xml->AppendElement(gone, "inside");
@@ -80,7 +80,7 @@ TEST_F(Building, RemoveNodeTakesANodeOutOfItsParent) {
   EXPECT_EQ(xml->SaveFile(path("rootless.xml")), EINVAL);
 }
 
-TEST_F(Building, RefusedCallsThrowAndLeaveTheDocumentAsItWas) {
+TEST_F(NelvishBuilding, RefusedCallsThrowAndLeaveTheDocumentAsItWas) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode text = xml->AppendText(root, "t");
   std::string before = xml->GetXml(root);
@@ -115,7 +115,7 @@ TEST_F(Building, RefusedCallsThrowAndLeaveTheDocumentAsItWas) {
   EXPECT_TRUE(xml->GetRootElement() == root);
 }
 
-TEST_F(Building, AnAttributeIsChangedThroughItsElementOnly) {
+TEST_F(NelvishBuilding, AnAttributeIsChangedThroughItsElementOnly) {
   loadText("<root id='1'/>");
   XmlNode attribute = xml->SelectNodes(xml->GetRootElement(), "@id")[0];
   EXPECT_THROW(xml->RemoveNode(attribute), std::runtime_error);
@@ -123,14 +123,14 @@ TEST_F(Building, AnAttributeIsChangedThroughItsElementOnly) {
   EXPECT_EQ(xml->GetText(attribute), "2");
 }
 
-TEST_F(Building, CommentsMayStandBesideTheRoot) {
+TEST_F(NelvishBuilding, CommentsMayStandBesideTheRoot) {
   XmlNode root = xml->CreateDocument("root");
   xml->AppendComment(xml->SelectNodes(root, "/")[0], "after the root");
   EXPECT_EQ(xml->GetXml(xml->SelectNodes(root, "/")[0]),
             "<?xml version=\"1.0\"?>\n<root/>\n<!--after the root-->\n");
 }
 
-TEST_F(Building, NestingStopsAtTheDepthALoadAcceptsAgain) {
+TEST_F(NelvishBuilding, NestingStopsAtTheDepthALoadAcceptsAgain) {
   XmlNode deepest = xml->CreateDocument("level1");
   for (int level = 2; level <= 256; ++level) deepest = xml->AppendElement(deepest, "level");
   EXPECT_THROW(xml->AppendElement(deepest, "tooDeep"), std::runtime_error);

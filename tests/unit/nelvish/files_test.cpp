@@ -12,11 +12,11 @@
 namespace nelvishtest {
 namespace {
 
-using Files = NelvishTest;
+using NelvishFiles = NelvishTest;
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n";
 
-TEST_F(Files, ASavedDocumentStartsWithTheGb2312DeclarationAndItsRoot) {
+TEST_F(NelvishFiles, ASavedDocumentStartsWithTheGb2312DeclarationAndItsRoot) {
   XmlNode root = xml->CreateDocument("root");
   xml->SetElementText(xml->AppendElement(root, "a"), "x");
   ASSERT_EQ(xml->SaveFile(path("out.xml")), 0);
@@ -27,7 +27,7 @@ TEST_F(Files, ASavedDocumentStartsWithTheGb2312DeclarationAndItsRoot) {
   EXPECT_EQ(xml->GetChildNames(document), std::vector<std::string>{"root"});
 }
 
-TEST_F(Files, ChineseTextIsWrittenInGb2312AndReadBackAsTheSameText) {
+TEST_F(NelvishFiles, ChineseTextIsWrittenInGb2312AndReadBackAsTheSameText) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode element = xml->AppendElement(root, "中文");
   xml->SetElementText(element, "中文");
@@ -48,7 +48,7 @@ TEST_F(Files, ChineseTextIsWrittenInGb2312AndReadBackAsTheSameText) {
   EXPECT_EQ(xml->GetText(xml->GetNextSibling(loaded)), "注释");
 }
 
-TEST_F(Files, CharactersGb2312LacksBecomeReferencesOrAreRefused) {
+TEST_F(NelvishFiles, CharactersGb2312LacksBecomeReferencesOrAreRefused) {
   XmlNode root = xml->CreateDocument("root");
   xml->SetElementText(root, "喆 😀");
   xml->SetAttribute(root, "v", "€");
@@ -62,7 +62,7 @@ TEST_F(Files, CharactersGb2312LacksBecomeReferencesOrAreRefused) {
   EXPECT_EQ(xml->GetAttribute(xml->GetRootElement(), "v"), "€");
 }
 
-TEST_F(Files, LoadsEveryEncodingTheDeclarationNames) {
+TEST_F(NelvishFiles, LoadsEveryEncodingTheDeclarationNames) {
   struct Case {
     std::string bytes;
     std::string text;
@@ -83,7 +83,7 @@ TEST_F(Files, LoadsEveryEncodingTheDeclarationNames) {
   }
 }
 
-TEST_F(Files, ALoadedDocumentIsSavedInItsOwnEncoding) {
+TEST_F(NelvishFiles, ALoadedDocumentIsSavedInItsOwnEncoding) {
   loadText("<?xml version='1.0' encoding='GBK'?><r>\x86\xB4</r>");
   xml->AppendComment(xml->GetRootElement(), "喆");
   ASSERT_EQ(xml->SaveFile(path("gbk.xml")), 0);
@@ -96,7 +96,7 @@ TEST_F(Files, ALoadedDocumentIsSavedInItsOwnEncoding) {
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r>\xE4\xB8\xAD</r>\n");
 }
 
-TEST_F(Files, AFailedLoadReturnsOneAndKeepsTheDocument) {
+TEST_F(NelvishFiles, AFailedLoadReturnsOneAndKeepsTheDocument) {
   XmlNode root = xml->CreateDocument("kept");
   writeFile("bad.xml", "<a><b></a>");
   ::mkdir(path("folder").c_str(), 0700);
@@ -108,7 +108,7 @@ TEST_F(Files, AFailedLoadReturnsOneAndKeepsTheDocument) {
   EXPECT_TRUE(xml->GetRootElement() == root);
 }
 
-TEST_F(Files, SaveReplacesTheTargetWholeAndKeepsItsMode) {
+TEST_F(NelvishFiles, SaveReplacesTheTargetWholeAndKeepsItsMode) {
   writeFile("target.xml", "old content");
   ASSERT_EQ(::chmod(path("target.xml").c_str(), 0640), 0);
   xml->CreateDocument("new");
@@ -126,7 +126,7 @@ TEST_F(Files, SaveReplacesTheTargetWholeAndKeepsItsMode) {
   EXPECT_TRUE(S_ISLNK(info.st_mode));
 }
 
-TEST_F(Files, AFailedSaveReportsTheErrorAndLeavesNothingBehind) {
+TEST_F(NelvishFiles, AFailedSaveReportsTheErrorAndLeavesNothingBehind) {
   EXPECT_EQ(xml->SaveFile(path("never.xml")), EINVAL);  // nothing created or loaded yet
   xml->CreateDocument("root");
   ::mkdir(path("folder").c_str(), 0700);

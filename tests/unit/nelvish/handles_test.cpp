@@ -13,9 +13,9 @@ INelvish* newObject() {
   return static_cast<INelvish*>(object);
 }
 
-using Handles = NelvishTest;
+using NelvishHandles = NelvishTest;
 
-TEST_F(Handles, AHandleKeepsItsDocumentAfterTheObjectIsReleased) {
+TEST_F(NelvishHandles, AHandleKeepsItsDocumentAfterTheObjectIsReleased) {
   INelvish* first = newObject();
   XmlNode root = first->CreateDocument("root");
   XmlNode child = first->AppendElement(root, "child");
@@ -24,7 +24,7 @@ TEST_F(Handles, AHandleKeepsItsDocumentAfterTheObjectIsReleased) {
   EXPECT_EQ(xml->GetXml(root), "<root><child>still here</child></root>");
 }
 
-TEST_F(Handles, HandlesOnAReplacedDocumentStayUsable) {
+TEST_F(NelvishHandles, HandlesOnAReplacedDocumentStayUsable) {
   XmlNode old = xml->CreateDocument("old");
   loadText("<new/>");
   XmlNode created = xml->CreateDocument("created");
@@ -33,7 +33,7 @@ TEST_F(Handles, HandlesOnAReplacedDocumentStayUsable) {
   EXPECT_TRUE(xml->GetRootElement() == created);
 }
 
-TEST_F(Handles, RemovedNodesStayUsableWhileHandlesPointIntoThem) {
+TEST_F(NelvishHandles, RemovedNodesStayUsableWhileHandlesPointIntoThem) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode branch = xml->AppendElement(root, "branch");
   XmlNode leaf = xml->AppendElement(branch, "leaf");
@@ -48,7 +48,7 @@ TEST_F(Handles, RemovedNodesStayUsableWhileHandlesPointIntoThem) {
   EXPECT_EQ(xml->GetText(xml->GetNextSibling(text)), "u");
 }
 
-TEST_F(Handles, ReplacedTextAndAttributeValuesStayReadable) {
+TEST_F(NelvishHandles, ReplacedTextAndAttributeValuesStayReadable) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode oldText = xml->AppendText(root, "old");
   XmlNode child = xml->AppendElement(root, "child");
@@ -64,7 +64,7 @@ TEST_F(Handles, ReplacedTextAndAttributeValuesStayReadable) {
   EXPECT_EQ(xml->GetXml(root), "<root a=\"value 2\">new 2</root>");
 }
 
-TEST_F(Handles, CopiesCompareEqualAndEmptyHandlesAreFalse) {
+TEST_F(NelvishHandles, CopiesCompareEqualAndEmptyHandlesAreFalse) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode copy = root;
   XmlNode again = xml->GetRootElement();

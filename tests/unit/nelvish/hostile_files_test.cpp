@@ -24,7 +24,7 @@ std::string entityBomb() {
   return text + "]><bomb>&e9;</bomb>";
 }
 
-class HostileFiles : public NelvishTest {
+class NelvishHostileFiles : public NelvishTest {
  protected:
   void SetUp() override {
     writeFile("secret.txt", "SECRET");
@@ -41,7 +41,7 @@ class HostileFiles : public NelvishTest {
   XmlNode root;
 };
 
-TEST_F(HostileFiles, AreRefusedWithoutTouchingTheDocument) {
+TEST_F(NelvishHostileFiles, AreRefusedWithoutTouchingTheDocument) {
   std::string secret = path("secret.txt");
   struct Case {
     const char* label;
@@ -72,7 +72,7 @@ TEST_F(HostileFiles, AreRefusedWithoutTouchingTheDocument) {
   }
 }
 
-TEST_F(HostileFiles, ADocumentTypeWithoutEntitiesIsAccepted) {
+TEST_F(NelvishHostileFiles, ADocumentTypeWithoutEntitiesIsAccepted) {
   loadText("<!DOCTYPE r SYSTEM '" + path("evil.dtd") + "'><r>plain</r>");
   EXPECT_EQ(xml->GetText(xml->GetRootElement()), "plain");
   loadText(nested(200));

@@ -8,7 +8,7 @@
 namespace nelvishtest {
 namespace {
 
-class Namespaces : public NelvishTest {
+class NelvishNamespaces : public NelvishTest {
  protected:
   // Saves the document, loads it back and gives the root's markup.
   std::string reloaded() {
@@ -18,7 +18,7 @@ class Namespaces : public NelvishTest {
   }
 };
 
-TEST_F(Namespaces, ChildrenJoinTheParentsDefaultNamespaceWithoutNewDeclarations) {
+TEST_F(NelvishNamespaces, ChildrenJoinTheParentsDefaultNamespaceWithoutNewDeclarations) {
   loadText("<root xmlns='urn:a'><list/></root>");
   XmlNode list = xml->GetFirstChild(xml->GetRootElement());
   XmlNode item = xml->AppendElementInParentNamespace(list, "item");
@@ -30,7 +30,7 @@ TEST_F(Namespaces, ChildrenJoinTheParentsDefaultNamespaceWithoutNewDeclarations)
   EXPECT_EQ(xml->SelectNodes(root, "a:list/a:item").size(), 1u);
 }
 
-TEST_F(Namespaces, PrefixedParentsLendTheirPrefixOrGetADeclaration) {
+TEST_F(NelvishNamespaces, PrefixedParentsLendTheirPrefixOrGetADeclaration) {
   loadText("<p:root xmlns:p='urn:p'/>");
   XmlNode root = xml->GetRootElement();
   XmlNode same = xml->AppendElementInParentNamespace(root, "p:child");
@@ -46,14 +46,14 @@ TEST_F(Namespaces, PrefixedParentsLendTheirPrefixOrGetADeclaration) {
   EXPECT_EQ(xml->SelectNodes(xml->GetRootElement(), "p:child").size(), 3u);
 }
 
-TEST_F(Namespaces, AParentWithoutNamespaceGivesAPlainElement) {
+TEST_F(NelvishNamespaces, AParentWithoutNamespaceGivesAPlainElement) {
   XmlNode root = xml->CreateDocument("root");
   XmlNode child = xml->AppendElementInParentNamespace(root, "child");
   EXPECT_EQ(xml->GetXml(root), "<root><child/></root>");
   EXPECT_THROW(xml->AppendElementInParentNamespace(child, "p:x"), std::runtime_error);
 }
 
-TEST_F(Namespaces, PlainElementsBelowADefaultNamespaceStayOutOfIt) {
+TEST_F(NelvishNamespaces, PlainElementsBelowADefaultNamespaceStayOutOfIt) {
   loadText("<root xmlns='urn:a'/>");
   XmlNode plain = xml->AppendElement(xml->GetRootElement(), "plain");
   xml->AppendElement(plain, "inner");
@@ -62,7 +62,7 @@ TEST_F(Namespaces, PlainElementsBelowADefaultNamespaceStayOutOfIt) {
   EXPECT_EQ(xml->SelectNodes(xml->GetRootElement(), "plain/inner").size(), 1u);
 }
 
-TEST_F(Namespaces, DeclarationsSetAsAttributesBindPrefixes) {
+TEST_F(NelvishNamespaces, DeclarationsSetAsAttributesBindPrefixes) {
   XmlNode root = xml->CreateDocument("root");
   xml->AppendElement(root, "early");
   xml->SetAttribute(root, "xmlns", "urn:default");
@@ -81,7 +81,7 @@ TEST_F(Namespaces, DeclarationsSetAsAttributesBindPrefixes) {
   EXPECT_EQ(xml->GetAttribute(xml->SelectNodes(reloadedRoot, "q:item")[0], "q:flag"), "on");
 }
 
-TEST_F(Namespaces, ConflictingDeclarationsAreRefused) {
+TEST_F(NelvishNamespaces, ConflictingDeclarationsAreRefused) {
   loadText("<p:root xmlns:p='urn:p' xmlns='urn:d'><child/></p:root>");
   XmlNode root = xml->GetRootElement();
   XmlNode child = xml->GetFirstChild(root);
@@ -94,7 +94,7 @@ TEST_F(Namespaces, ConflictingDeclarationsAreRefused) {
   EXPECT_EQ(xml->GetAttributeCount(root), 2);
 }
 
-TEST_F(Namespaces, ACutOutElementKeepsTheNamespacesItBorrowed) {
+TEST_F(NelvishNamespaces, ACutOutElementKeepsTheNamespacesItBorrowed) {
   loadText("<root xmlns:p='urn:p'><p:a><p:b/></p:a></root>");
   XmlNode root = xml->GetRootElement();
   XmlNode b = xml->SelectNodes(root, "p:a/p:b")[0];

@@ -8,7 +8,7 @@
 namespace nelvishtest {
 namespace {
 
-class Reading : public NelvishTest {
+class NelvishReading : public NelvishTest {
  protected:
   void SetUp() override {
     loadText(
@@ -35,7 +35,7 @@ class Reading : public NelvishTest {
   XmlNode root;
 };
 
-TEST_F(Reading, NamesAndTypesFollowTheDom) {
+TEST_F(NelvishReading, NamesAndTypesFollowTheDom) {
   XmlNode document = one("/");
   struct Expected {
     XmlNode node;
@@ -59,14 +59,14 @@ TEST_F(Reading, NamesAndTypesFollowTheDom) {
   }
 }
 
-TEST_F(Reading, WhitespaceOnlyTextIsDroppedUnlessPreserved) {
+TEST_F(NelvishReading, WhitespaceOnlyTextIsDroppedUnlessPreserved) {
   EXPECT_EQ(xml->GetChildNames(root),
             (std::vector<std::string>{"item", "item", "#comment", "p:extra", "empty", "spaced"}));
   EXPECT_TRUE(xml->GetChildNames(one("empty")).empty());
   EXPECT_EQ(xml->GetText(one("spaced")), "  ");
 }
 
-TEST_F(Reading, AttributesIncludeNamespaceDeclarationsAndMatchExactly) {
+TEST_F(NelvishReading, AttributesIncludeNamespaceDeclarationsAndMatchExactly) {
   std::map<std::string, std::string> expected{
       {"xmlns:p", "urn:p"}, {"version", "2"}, {"Name", "upper"}};
   EXPECT_EQ(xml->GetAttributes(root), expected);
@@ -89,7 +89,7 @@ TEST_F(Reading, AttributesIncludeNamespaceDeclarationsAndMatchExactly) {
   EXPECT_TRUE(xml->GetAttributes(one("item[1]/text()")).empty());
 }
 
-TEST_F(Reading, TextOfEachKindOfNode) {
+TEST_F(NelvishReading, TextOfEachKindOfNode) {
   EXPECT_EQ(xml->GetText(one("p:extra")), "xyz");
   EXPECT_EQ(xml->GetText(one("item[2]")), "<raw>");
   EXPECT_EQ(xml->GetText(one("@version")), "2");
@@ -98,7 +98,7 @@ TEST_F(Reading, TextOfEachKindOfNode) {
   EXPECT_EQ(xml->GetText(one("empty")), "");
 }
 
-TEST_F(Reading, ChildrenAndSiblings) {
+TEST_F(NelvishReading, ChildrenAndSiblings) {
   std::vector<XmlNode> children = xml->GetChildNodes(root);
   ASSERT_EQ(children.size(), 6u);
   EXPECT_TRUE(xml->GetFirstChild(root) == children[0]);
@@ -112,7 +112,7 @@ TEST_F(Reading, ChildrenAndSiblings) {
   EXPECT_EQ(xml->GetChildNames(one("@version")), std::vector<std::string>{"#text"});
 }
 
-TEST_F(Reading, SelectNodesUsesTheGivenNodeAsContext) {
+TEST_F(NelvishReading, SelectNodesUsesTheGivenNodeAsContext) {
   XmlNode item = one("item[2]");
   EXPECT_EQ(xml->GetText(xml->SelectNodes(item, "@id")[0]), "2");
   EXPECT_EQ(xml->SelectNodes(item, "../item").size(), 2u);
@@ -125,7 +125,7 @@ TEST_F(Reading, SelectNodesUsesTheGivenNodeAsContext) {
   EXPECT_EQ(xml->SelectNodes(root, "namespace::* | item").size(), 2u);
 }
 
-TEST_F(Reading, SelectNodesRefusesBadExpressionsAndNonNodeResults) {
+TEST_F(NelvishReading, SelectNodesRefusesBadExpressionsAndNonNodeResults) {
   std::vector<std::string> bad{"item[", "///",  "undeclared:item",     "count(item)",
                                "1 + 1", "\xC3", std::string(2000, '(')};
   for (const std::string& expression : bad) {
@@ -133,7 +133,7 @@ TEST_F(Reading, SelectNodesRefusesBadExpressionsAndNonNodeResults) {
   }
 }
 
-TEST_F(Reading, MarkupOfNodes) {
+TEST_F(NelvishReading, MarkupOfNodes) {
   EXPECT_EQ(xml->GetXml(one("item[1]")), "<item id=\"1\">first</item>");
   EXPECT_EQ(xml->GetNodeXml(one("item[2]")), "<item id=\"2\"><![CDATA[<raw>]]></item>");
   EXPECT_EQ(xml->GetXml(one("p:extra")),
@@ -148,7 +148,7 @@ TEST_F(Reading, MarkupOfNodes) {
       << document;
 }
 
-TEST_F(Reading, EmptyHandlesAreRefused) {
+TEST_F(NelvishReading, EmptyHandlesAreRefused) {
   EXPECT_THROW(xml->GetNodeName(XmlNode()), std::runtime_error);
   EXPECT_THROW(xml->GetText(XmlNode()), std::runtime_error);
   EXPECT_THROW(xml->SelectNodes(XmlNode(), "*"), std::runtime_error);
