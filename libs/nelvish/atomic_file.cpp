@@ -74,6 +74,8 @@ void syncFolder(const std::string& folder) {
 
 int replaceFile(const std::string& path, const std::string& bytes) {
   if (path.empty()) return ENOENT;
+  // The system would take the path only up to a NUL: that would be another file.
+  if (path.find('\0') != std::string::npos) return EINVAL;
   std::string target = followLink(path);
   struct stat existing;
   mode_t mode = newFileMode();

@@ -137,6 +137,11 @@ DocOwner parseDocument(const char* bytes, size_t size, std::string& error) {
 }
 
 DocOwner loadDocumentFile(const std::string& path, std::string& error) {
+  // The system would read the path only up to a NUL: that would be another file.
+  if (path.find('\0') != std::string::npos) {
+    error = "the path holds a NUL character";
+    return nullptr;
+  }
   // Non-blocking open: a FIFO or a device must not stall the load.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {

@@ -101,8 +101,8 @@ struct INelvish : IUnknown {
   virtual XmlNode GetNextSibling(const XmlNode& node) = 0;
   virtual std::string GetNodeName(const XmlNode& node) = 0;
   // Writes the document in its own encoding, replacing `path` atomically. 0 when saved,
-  // otherwise the errno of the failed step (EINVAL for a document without a root element,
-  // EILSEQ when it cannot be encoded).
+  // otherwise the errno of the failed step: EINVAL for a document without a root element or a
+  // path holding a NUL, EILSEQ when the document cannot be encoded.
   virtual int SaveFile(const std::string& path) = 0;
 
  protected:

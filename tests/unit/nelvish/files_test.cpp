@@ -105,6 +105,8 @@ TEST_F(NelvishFiles, AFailedLoadReturnsOneAndKeepsTheDocument) {
     EXPECT_EQ(xml->LoadFile(path(name)), 1) << name;
   }
   EXPECT_EQ(xml->LoadFile(""), 1);
+  writeFile("good.xml", "<good/>");
+  EXPECT_EQ(xml->LoadFile(path("good.xml") + std::string("\0.bak", 5)), 1);
   EXPECT_TRUE(xml->GetRootElement() == root);
 }
 
@@ -133,6 +135,7 @@ TEST_F(NelvishFiles, AFailedSaveReportsTheErrorAndLeavesNothingBehind) {
   EXPECT_EQ(xml->SaveFile(path("missing/out.xml")), ENOENT);
   EXPECT_EQ(xml->SaveFile(path("folder")), EISDIR);
   EXPECT_EQ(xml->SaveFile(""), ENOENT);
+  EXPECT_EQ(xml->SaveFile(path("cut") + std::string("\0.xml", 5)), EINVAL);
   if (::geteuid() != 0) {  // the superuser writes anywhere
     ::chmod(path("folder").c_str(), 0500);
     EXPECT_EQ(xml->SaveFile(path("folder/out.xml")), EACCES);
