@@ -46,6 +46,10 @@ void refuseEntityReference(void* userData, const xmlChar* name) {
                        reinterpret_cast<const char*>(name) + "')");
 }
 
+// Errors stay in the context (read back below) instead of reaching a handler the caller's
+// program may have installed for its own parses.
+void keepErrorInContext(void*, xmlErrorPtr) {}
+
 // The context's last error as "line N: message".
 std::string lastErrorText(xmlParserCtxtPtr context) {
   const xmlError* error = xmlCtxtGetLastError(context);
@@ -99,6 +103,7 @@ std::unique_ptr<xmlParserCtxt, FreeContext> newContext(const char* bytes, int si
   context->sax->entityDecl = refuseEntityDeclaration;
   context->sax->reference = refuseEntityReference;
   context->sax->externalSubset = nullptr;
+  context->sax->serror = keepErrorInContext;
   return context;
 }
 

@@ -1,11 +1,15 @@
-// The loader on byte buffers, as a fuzzer drives it: refusals come back as clear reasons.
+// The loader on byte buffers, as a fuzzer drives it: refusals come back as clear reasons and
+// never reach the handlers of the program around the library.
 
 #include <gtest/gtest.h>
+#include <libxml/xmlerror.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "libs/nelvish/loader.h"
+#include "libs/nelvish/xpath_select.h"
 
 namespace nelvish {
 namespace {
@@ -45,6 +49,20 @@ TEST(NelvishLoader, AcceptsAnyPrefixOfAValidDocumentOrSaysWhyNot) {
     EXPECT_EQ(static_cast<bool>(doc), size == valid.size()) << size;
     EXPECT_EQ(error.empty(), size == valid.size()) << size;
   }
+}
+
+TEST(NelvishLoader, ParseAndXPathErrorsNeverReachTheProgramsOwnHandler) {
+  int reported = 0;
+  xmlSetStructuredErrorFunc(&reported,
+                            [](void* count, xmlErrorPtr) { ++*static_cast<int*>(count); });
+  std::string error;
+  EXPECT_FALSE(parse("<a><b></a>", 10, error));
+  DocOwner doc = parse("<a/>", 4, error);
+  ASSERT_TRUE(doc);
+  EXPECT_THROW(selectNodes(xmlDocGetRootElement(doc.get()), "a["), std::runtime_error);
+  xmlSetStructuredErrorFunc(nullptr, nullptr);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(reported, 0);
 }
 
 }  // namespace
