@@ -2,9 +2,9 @@
 // walk, query, load and save it. Obtain it with CreateObject(CLSID_Nelvish, IID_INelvish, &p)
 // and Release it when done.
 //
-// Strings are UTF-8. Failures throw std::runtime_error with a readable message; an operation
-// that fails leaves the document as it was. An object and the node handles it gives out are
-// used by one thread at a time.
+// Strings are UTF-8. Failures throw std::runtime_error with a readable message (LoadFile and
+// SaveFile return a code instead); an operation that fails leaves the document as it was. An
+// object and the node handles it gives out are used by one thread at a time.
 #pragma once
 
 #include <map>
@@ -57,6 +57,8 @@ enum XmlNodeType : int {
   kXmlDocumentTypeNode = 10,
 };
 
+// The order of the operations is the layout of the interface's table (slots 3 to 27 after
+// those of IUnknown): callers built against it depend on it.
 struct INelvish : IUnknown {
   // Starts a new document: the declaration (version 1.0, encoding gb2312, written when saved)
   // and a root element with the given name. Gives back the root. Handles on the previous

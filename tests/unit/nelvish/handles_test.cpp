@@ -1,6 +1,9 @@
 // Lifetimes: handles that outlive their object or their place in the tree, objects that
-// outlive their handles, and the reference counting of the object itself. The sanitizer
+// outlive their handles, the object's reference counting and table layout. The sanitizer
 // build turns any mistake here into a failure.
+
+#include <cstdint>
+#include <cstring>
 
 #include "nelvish_test_support.h"
 
@@ -96,6 +99,28 @@ TEST(NelvishObject, CreateObjectAnswersOnlyItsClassAndInterfaces) {
   EXPECT_EQ(unknown->Release(), 2);
   EXPECT_EQ(unknown->Release(), 1);
   EXPECT_EQ(unknown->Release(), 0);
+}
+
+// The table slot of a virtual member function: under the Itanium C++ ABI a pointer to one holds
+// 1 + its byte offset in the table.
+template <typename Function>
+size_t slotOf(Function function) {
+  uintptr_t word = 0;
+  std::memcpy(&word, &function, sizeof word);
+  return (word - 1) / sizeof(void*);
+}
+
+TEST(NelvishObject, TheOperationsSitInTheirTableSlots) {
+  EXPECT_EQ(slotOf(&INelvish::QueryInterface), 0u);
+  EXPECT_EQ(slotOf(&INelvish::Release), 2u);
+  EXPECT_EQ(slotOf(&INelvish::CreateDocument), 3u);
+  EXPECT_EQ(slotOf(&INelvish::RemoveNode), 10u);
+  EXPECT_EQ(slotOf(&INelvish::LoadFile), 11u);
+  EXPECT_EQ(slotOf(&INelvish::GetAttributeAt), 15u);
+  EXPECT_EQ(slotOf(&INelvish::SelectNodes), 18u);
+  EXPECT_EQ(slotOf(&INelvish::GetXml), 22u);
+  EXPECT_EQ(slotOf(&INelvish::GetNodeName), 26u);
+  EXPECT_EQ(slotOf(&INelvish::SaveFile), 27u);
 }
 
 }  // namespace

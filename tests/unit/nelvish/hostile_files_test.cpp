@@ -75,6 +75,11 @@ TEST_F(NelvishHostileFiles, AreRefusedWithoutTouchingTheDocument) {
 TEST_F(NelvishHostileFiles, ADocumentTypeWithoutEntitiesIsAccepted) {
   loadText("<!DOCTYPE r SYSTEM '" + path("evil.dtd") + "'><r>plain</r>");
   EXPECT_EQ(xml->GetText(xml->GetRootElement()), "plain");
+  XmlNode doctype = xml->GetFirstChild(xml->SelectNodes(xml->GetRootElement(), "/")[0]);
+  EXPECT_EQ(xml->GetNodeType(doctype), kXmlDocumentTypeNode);
+  xml->RemoveNode(doctype);
+  ASSERT_EQ(xml->SaveFile(path("plain.xml")), 0);
+  EXPECT_EQ(readFile("plain.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r>plain</r>\n");
   loadText(nested(200));
 }
 
