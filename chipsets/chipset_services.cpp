@@ -9,7 +9,7 @@
 namespace {
 
 constexpr ChipsetServices kRealServices = {
-    qca_load_lib, CheckCFUN, backupQcn, PrintQLibVersion, flash_all, ReadDeviceInfo,
+    qca_load_lib, CheckCFUN, backupQcn, PrintQLibVersion, flash_all, ReadDeviceInfo, WriteNvItem,
 };
 
 ChipsetServices gServices = kRealServices;

@@ -1,7 +1,7 @@
 #pragma once
 // The outside services a chipset procedure calls besides the diagnostic library's entry points:
-// loading the library, the AT check and QCN backup of the module, the version report of a
-// fresh connection and the fastboot download. The procedures reach them through this table so
+// loading the library, the AT check, NV writes and QCN backup of the module, the version report
+// of a fresh connection and the fastboot download. The procedures reach them through this table so
 // that tests can put fakes in their place.
 
 #include <cstdint>
@@ -17,6 +17,8 @@ struct ChipsetServices {
   int (*flashAll)(int dut, const std::string& path, uint64_t total, double start);
   // Reads the module's flash identification over AT; 1 or 0.
   int (*readDeviceInfo)(const DownloadRequest& request, std::string* flashId) = nullptr;
+  // Clears NV items 3628 and 3629 over AT; 1 or 0.
+  int (*writeNvItem)(const DownloadRequest& request) = nullptr;
 };
 
 // The services in use (the real ones until a test changes them).

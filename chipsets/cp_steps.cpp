@@ -32,6 +32,23 @@ bool handOverFromPhoneServer(const CpRun& run, const PhoneServerHandOver& handOv
   return !gBackupRestoreQcn || waitWhilePhoneServerBusy(run, handOver.waitingText);
 }
 
+void choosePortAndProgrammer(CpRun& run, const std::string& normal, const std::string& emergency) {
+  switch (run.request.portKind) {
+    case kDiagnosticPort:
+      run.port = run.request.diaport;
+      run.programmer = normal;
+      break;
+    case kEmergencyPort:
+      run.port = run.request.ql9008port;
+      run.programmer = emergency;
+      break;
+    default:
+      run.port = run.request.ql9009port;
+      run.programmer = normal;
+      break;
+  }
+}
+
 void logLibraryLines(const CpRun& run) {
   char version[QLIB_LIBRARY_VERSION_SIZE] = {};
   fn_QLIB_GetLibraryVersion(version);

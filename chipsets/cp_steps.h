@@ -17,6 +17,10 @@ struct PhoneServerHandOver {
 // when that wait ran out (the operator is asked to repower) or was stopped.
 bool handOverFromPhoneServer(const CpRun& run, const PhoneServerHandOver& handOver);
 
+// The port of the run's port kind (diagnostic, 9008 or 9009) and its programmer: the
+// emergency programmer on the 9008 port, the normal one on the others.
+void choosePortAndProgrammer(CpRun& run, const std::string& normal, const std::string& emergency);
+
 // Logs the library's version and capability lines.
 void logLibraryLines(const CpRun& run);
 

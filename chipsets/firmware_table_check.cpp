@@ -1,33 +1,17 @@
 #include "chipsets/firmware_table_check.h"
 
-#include <filesystem>
-#include <system_error>
+#include "chipsets/firmware_files.h"
 
 #include "host/colour.h"
 #include "host/report.h"
 #include "platform/text_format.h"
 
-namespace {
-
-bool isFile(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_regular_file(path, error);
-}
-
-uint64_t sizeOf(const std::string& path) {
-  std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<uint64_t>(size);
-}
-
-}  // namespace
-
 int checkFirmwareTable(host::FileTable& table, uint64_t& total) {
   for (int row = 1; row <= table.rowCount(); ++row) table.setColour(row, host::kGreen);
   for (int row = 2; row <= table.rowCount(); ++row) {
     const std::string path = table.path(row);
-    if (isFile(path)) {
-      total += sizeOf(path);
+    if (isFirmwareFile(path)) {
+      total += firmwareFileSize(path);
       continue;
     }
     table.setPath(row, "");
@@ -36,4 +20,22 @@ int checkFirmwareTable(host::FileTable& table, uint64_t& total) {
     return -1;
   }
   return 0;
+}
+
+std::vector<std::string> markFirmwareRows(host::FileTable& table, bool clearMissing,
+                                          uint64_t* total) {
+  std::vector<std::string> missing;
+  if (table.rowCount() >= 1) table.setColour(1, host::kGreen);
+  for (int row = 2; row <= table.rowCount(); ++row) {
+    const std::string path = table.path(row);
+    if (isFirmwareFile(path)) {
+      if (total) *total += firmwareFileSize(path);
+      table.setColour(row, host::kGreen);
+      continue;
+    }
+    missing.push_back(path);
+    if (clearMissing) table.setPath(row, "");
+    table.setColour(row, host::kRed);
+  }
+  return missing;
 }

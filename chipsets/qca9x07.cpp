@@ -3,6 +3,7 @@
 
 #include "chipsets/qca9x07.h"
 
+#include "chipsets/ap_download.h"
 #include "chipsets/chipset_services.h"
 #include "chipsets/qca9x07_firmware.h"
 #include "chipsets/qca9x07_text_log.h"
@@ -33,14 +34,8 @@ void resetQca9x07State() {
 }
 
 int downloadApQca9x07(const DownloadRequest& request) {
-  const int result = chipsetServices().flashAll(
-      request.slot, request.devicePath, qca9x07Firmware().downloadTotal, qca9x07CurrentProgress());
-  if (result == 0 && gBackupRestoreQcn) {
-    updateMesage(request.slot, "Waiting recovery xqcn...");
-  } else {
-    updateMesage(request.slot, formatText("AP Download %s.", result == 0 ? "Success" : "Failed"));
-  }
-  return result;
+  return runApDownload(request, qca9x07Firmware().downloadTotal, qca9x07CurrentProgress(),
+                       "Waiting recovery xqcn...");
 }
 
 int downloadTpQca9x07(const DownloadRequest& request) {

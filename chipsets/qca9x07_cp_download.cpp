@@ -56,24 +56,6 @@ bool backUpQcn(const CpRun& run, bool qphonems) {
   return chipsetServices().backupQcn(run.request, op, qphonems ? 1 : 0) == 0;
 }
 
-void choosePortAndProgrammer(CpRun& run) {
-  const Qca9x07Firmware& fw = qca9x07Firmware();
-  switch (run.request.portKind) {
-    case kDiagnosticPort:
-      run.port = run.request.diaport;
-      run.programmer = fw.normalProgrammer;
-      break;
-    case kEmergencyPort:
-      run.port = run.request.ql9008port;
-      run.programmer = fw.emergencyProgrammer;
-      break;
-    default:
-      run.port = run.request.ql9009port;
-      run.programmer = fw.normalProgrammer;
-      break;
-  }
-}
-
 // On the diagnostic port: connect, report the module, switch it to download mode and wait
 // for its download port.
 bool switchToDownload(CpRun& run) {
@@ -142,7 +124,8 @@ int downloadCpQca9x07(const DownloadRequest& request) {
   stopPhoneServer();
   fn_QLIB_SetLibraryMode(QLIB_LIB_MODE_QPHONEMS);
   fn_QLIB_SetTargetType(0);
-  choosePortAndProgrammer(run);
+  const Qca9x07Firmware& fw = qca9x07Firmware();
+  choosePortAndProgrammer(run, fw.normalProgrammer, fw.emergencyProgrammer);
   if (!cpWait(2.5)) return -1;
   logLibraryLines(run);
   bUpdatedCp = 0;

@@ -3,13 +3,14 @@
 // with the fastboot flash sequence.
 
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "chipsets/chipset_services.h"
+#include "chipsets/dir_settings.h"
+#include "chipsets/firmware_files.h"
 #include "chipsets/firmware_table_check.h"
 #include "chipsets/qca9x07.h"
 #include "chipsets/qca9x07_firmware.h"
@@ -27,9 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kIniFile[] = "Platform/Qca9x07.ini";
-constexpr char kSection[] = "Dir";
-// The texts of the file hold at most 259 characters.
-constexpr size_t kTextSize = 260;
 
 // The UBI images of the layout whose system is a UBI volume.
 constexpr char kUbiSystem[] = "mdm9607-perf-orvane-sysfs.ubi";
@@ -40,59 +38,23 @@ constexpr char kMissingQmbnText[] = "You must have qmbn file in firmware path be
 
 // ---- Settings ----
 
-// Absent text items read as empty text.
-int readText(IniDocument* doc, const char* item, std::string& out) {
-  char buffer[kTextSize];
-  const int result = Ini_GetStringIntoBuffer(doc, kSection, item, buffer, sizeof buffer);
-  if (result >= 0) out = buffer;
-  return result;
-}
-
-// Absent numbers and flags keep their value.
-int readUnsigned(IniDocument* doc, const char* item, int& out) {
-  uint32_t value = 0;
-  const int result = Ini_GetUInt(doc, kSection, item, &value);
-  if (result == 1) out = value > INT_MAX ? INT_MAX : static_cast<int>(value);
-  return result;
-}
-
-template <typename Flag>
-int readFlag(IniDocument* doc, const char* item, Flag& out) {
-  int value = 0;
-  const int result = Ini_GetBoolean(doc, kSection, item, &value);
-  if (result == 1) out = value != 0 ? 1 : 0;
-  return result;
-}
-
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, std::string& folder) {
   int result = Ini_ReadFromFile(doc, kIniFile);
   if (result < 0) return result;
-  if ((result = readText(doc, "Dir Path", folder)) < 0) return result;
-  if ((result = readUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
-  if ((result = readUnsigned(doc, "Qcn File High Limit", qcnFileHighLimit)) < 0) return result;
-  // A high limit of 0 would refuse every backup.
-  if (qcnFileHighLimit == 0) qcnFileHighLimit = 1000;
-  if ((result = readUnsigned(doc, "DLDelayTime", iDLDelayTime)) < 0) return result;
-  if ((result = readText(doc, "CheckCFUN", checkCFUNStr)) < 0) return result;
-  if ((result = readFlag(doc, "UseQcn", bUseQcnQca9x07)) < 0) return result;
-  if ((result = readFlag(doc, "NotUseQPST", gNotUseQPST)) < 0) return result;
-  if ((result = readFlag(doc, "OpenAdb", bOpenAdb)) < 0) return result;
-  if ((result = readFlag(doc, "Switch911", bSwitch911)) < 0) return result;
+  if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
+  if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
+  if ((result = readQcnHighLimit(doc)) < 0) return result;
+  if ((result = readDirUnsigned(doc, "DLDelayTime", iDLDelayTime)) < 0) return result;
+  if ((result = readDirText(doc, "CheckCFUN", checkCFUNStr)) < 0) return result;
+  if ((result = readDirFlag(doc, "UseQcn", bUseQcnQca9x07)) < 0) return result;
+  if ((result = readDirFlag(doc, "NotUseQPST", gNotUseQPST)) < 0) return result;
+  if ((result = readDirFlag(doc, "OpenAdb", bOpenAdb)) < 0) return result;
+  if ((result = readDirFlag(doc, "Switch911", bSwitch911)) < 0) return result;
   return 0;
 }
 
 // ---- The firmware table ----
-
-bool isFile(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error);
-}
-
-bool isDirectory(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && fs::is_directory(path, error);
-}
 
 // The first "*.qmbn" file of the folder by name (the folder's listing order is arbitrary),
 // or empty text.
@@ -101,19 +63,12 @@ std::string firstQmbnFile(const std::string& folder) {
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     const std::string name = it->path().filename().string();
-    if (name.size() > 5 && name.ends_with(".qmbn") && isFile(it->path().string())) {
+    if (name.size() > 5 && name.ends_with(".qmbn") && isFirmwareFile(it->path().string())) {
       names.push_back(name);
     }
   }
   if (names.empty()) return "";
   return *std::min_element(names.begin(), names.end());
-}
-
-// The station's own boot image, kept in its working directory.
-std::string stationFastbootImage() {
-  std::error_code error;
-  const fs::path here = fs::current_path(error);
-  return (error ? fs::path(".") : here).string() + "/fastboot.img";
 }
 
 // Works out the firmware's paths and layout from the folder.
@@ -124,9 +79,9 @@ void findFirmwareFiles(Qca9x07Firmware& fw) {
   fw.emergencyProgrammer = in("ENPRG9x07.mbn");
   fw.partitionFile = in("partition.mbn");
   fw.boot = in("boot.img");
-  fw.ubiLayout = isFile(in(kUbiSystem));
-  const bool hasCustomer = isFile(in("customer.img"));
-  const bool hasUserdata = isFile(in("userdata.img"));
+  fw.ubiLayout = isFirmwareFile(in(kUbiSystem));
+  const bool hasCustomer = isFirmwareFile(in("customer.img"));
+  const bool hasUserdata = isFirmwareFile(in("userdata.img"));
   fw.isHalvoM = !fw.ubiLayout && hasCustomer;
   fw.bHalvoLUserdata = !fw.ubiLayout && !hasCustomer && hasUserdata;
   fw.system = fw.ubiLayout ? in(kUbiSystem) : in("system.img");
@@ -140,23 +95,23 @@ void findFirmwareFiles(Qca9x07Firmware& fw) {
   for (auto [path, name] :
        {std::pair{&fw.modem, "modem.img"}, std::pair{&fw.recovery, "recovery.img"},
         std::pair{&fw.recoveryfs, "recoveryfs.img"}}) {
-    if (isFile(in(name))) *path = in(name);
+    if (isFirmwareFile(in(name))) *path = in(name);
   }
   fw.sbl = in("sbl1.mbn");
   fw.tz = in("tz.mbn");
   fw.rpm = in("rpm.mbn");
   fw.appsboot = in("appsboot.mbn");
-  if (isDirectory(d)) {
+  if (isFirmwareFolder(d)) {
     const std::string qmbn = firstQmbnFile(d);
     if (!qmbn.empty()) fw.qmbn = in(qmbn.c_str());
     host::surface().setQmbnText(qmbn);
-    if (isFile(in("devcfg.mbn"))) fw.devCfg = in("devcfg.mbn");
+    if (isFirmwareFile(in("devcfg.mbn"))) fw.devCfg = in("devcfg.mbn");
   }
 }
 
 // The rows in their fixed order; optional rows only when their condition holds.
 void fillTable(host::FileTable& table, const Qca9x07Firmware& fw) {
-  const bool folderExists = isDirectory(fw.folder);
+  const bool folderExists = isFirmwareFolder(fw.folder);
   table.clear();
   table.appendRow("Firmware Path", fw.folder);
   table.appendRow("Quorl ARMPRG Normal", fw.normalProgrammer);
@@ -185,7 +140,7 @@ void fillTable(host::FileTable& table, const Qca9x07Firmware& fw) {
   if (gBackupRestoreQcn) {
     table.appendRow("aboot", fw.appsboot);
   } else {
-    table.appendRow("boot", stationFastbootImage());
+    table.appendRow("boot", stationImage("fastboot.img"));
   }
 }
 
@@ -215,11 +170,6 @@ int registerApImages(const Qca9x07Firmware& fw) {
   }
   if (fw.bHalvoLUserdata) return flash_loaddata7(images, options);
   return flash_loaddata4(images, options);
-}
-
-int put(int result, int& firstError) {
-  if (result < 0 && firstError == 0) firstError = result;
-  return result;
 }
 
 }  // namespace
@@ -259,22 +209,17 @@ int saveQca9x07FileList(host::FileTable& table) {
   if (!doc) return -12;
   IniDocument* d = doc.get();
   const std::string folder = table.path(1);
-  int firstError = 0;
-  put(Ini_PutString(d, kSection, "Dir Path", folder.c_str()), firstError);
-  put(Ini_PutString(d, kSection, "Qcn Path", folder.c_str()), firstError);
-  put(Ini_PutString(d, kSection, "CheckCFUN", checkCFUNStr.c_str()), firstError);
-  put(Ini_PutUInt(d, kSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)),
-      firstError);
-  put(Ini_PutUInt(d, kSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)),
-      firstError);
-  put(Ini_PutUInt(d, kSection, "DLDelayTime", static_cast<uint32_t>(iDLDelayTime)), firstError);
-  put(Ini_PutBoolean(d, kSection, "UseQcn", bUseQcnQca9x07), firstError);
-  put(Ini_PutBoolean(d, kSection, "NotUseQPST", gNotUseQPST), firstError);
-  put(Ini_PutBoolean(d, kSection, "OverridePrtnTable", 0), firstError);
-  put(Ini_PutBoolean(d, kSection, "OpenAdb", bOpenAdb), firstError);
-  put(Ini_PutBoolean(d, kSection, "Switch911", bSwitch911), firstError);
-  if (firstError != 0) return firstError;
-  std::error_code error;
-  fs::create_directories(fs::path(kIniFile).parent_path(), error);
-  return Ini_WriteToFile(d, kIniFile);
+  IniWrites put;
+  put(Ini_PutString(d, kDirSection, "Dir Path", folder.c_str()));
+  put(Ini_PutString(d, kDirSection, "Qcn Path", folder.c_str()));
+  put(Ini_PutString(d, kDirSection, "CheckCFUN", checkCFUNStr.c_str()));
+  put(Ini_PutUInt(d, kDirSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)));
+  put(Ini_PutUInt(d, kDirSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)));
+  put(Ini_PutUInt(d, kDirSection, "DLDelayTime", static_cast<uint32_t>(iDLDelayTime)));
+  put(Ini_PutBoolean(d, kDirSection, "UseQcn", bUseQcnQca9x07));
+  put(Ini_PutBoolean(d, kDirSection, "NotUseQPST", gNotUseQPST));
+  put(Ini_PutBoolean(d, kDirSection, "OverridePrtnTable", 0));
+  put(Ini_PutBoolean(d, kDirSection, "OpenAdb", bOpenAdb));
+  put(Ini_PutBoolean(d, kDirSection, "Switch911", bSwitch911));
+  return writePlatformIni(d, kIniFile, put);
 }

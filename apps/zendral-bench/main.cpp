@@ -5,7 +5,7 @@
 //                                    [--fault FAULT]...
 //   zendral-bench --socket PATH unplug ID | replug ID | state | quit
 //   zendral-bench make-firmware --platform NAME DIR [--size-scale F] [--station-dir DIR]
-//                               [--seed N]
+//                               [--seed N] [--big-image NAME=BYTES]...
 //
 // The socket defaults to ZENDRAL_BENCH. `plug` prints the new module's id, `state` the JSON
 // state of every module.
@@ -29,7 +29,7 @@ int usage() {
                " [--fault FAULT]...\n"
                "       zendral-bench [--socket PATH] unplug ID | replug ID | state | quit\n"
                "       zendral-bench make-firmware --platform NAME DIR [--size-scale F]"
-               " [--station-dir DIR] [--seed N]\n");
+               " [--station-dir DIR] [--seed N] [--big-image NAME=BYTES]...\n");
   return 2;
 }
 
@@ -161,6 +161,17 @@ int makeFirmwareCommand(const Arguments& args) {
     return 2;
   }
   options.seed = static_cast<unsigned>(std::strtoul(args.option("seed", "1").c_str(), nullptr, 10));
+  for (const auto& [key, value] : args.options) {
+    if (key != "big-image") continue;
+    const size_t equals = value.find('=');
+    const char* bytes = equals == std::string::npos ? "" : value.c_str() + equals + 1;
+    const unsigned long long size = std::strtoull(bytes, &end, 10);
+    if (*bytes == '\0' || *end != '\0') {
+      std::fprintf(stderr, "zendral-bench: --big-image needs NAME=BYTES\n");
+      return 2;
+    }
+    options.exactSizes[value.substr(0, equals)] = size;
+  }
   std::vector<std::string> written;
   std::string error;
   if (!sim::makeFirmware(options, written, error)) {

@@ -102,6 +102,18 @@ bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& writ
     error = "cannot create " + options.folder + ": " + ec.message();
     return false;
   }
+  for (const auto& [name, size] : options.exactSizes) {
+    const bool known = std::any_of(profile->firmware.begin(), profile->firmware.end(),
+                                   [&name](const FirmwareFile& file) { return name == file.name; });
+    if (!known) {
+      error = "'" + name + "' is not a file of the " + profile->name + " firmware";
+      return false;
+    }
+    if (size == 0) {
+      error = "'" + name + "' cannot be empty";
+      return false;
+    }
+  }
   std::mt19937_64 random(options.seed);
   auto sized = [&](uint64_t typical) {
     return std::max<uint64_t>(kMinimumSize,
@@ -109,7 +121,10 @@ bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& writ
   };
   for (const FirmwareFile& file : profile->firmware) {
     const fs::path path = fs::path(options.folder) / file.name;
-    if (!writeRandom(path, sized(file.typicalSize), random, error)) return false;
+    const auto exact = options.exactSizes.find(file.name);
+    const uint64_t size =
+        exact != options.exactSizes.end() ? exact->second : sized(file.typicalSize);
+    if (!writeRandom(path, size, random, error)) return false;
     written.push_back(path.string());
   }
   std::vector<std::pair<std::string, std::string>> texts;

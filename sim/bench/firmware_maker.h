@@ -4,6 +4,8 @@
 // with random bytes in realistic relative sizes, so the demo and the tests need nothing from
 // outside. The station's own images (kept in its working folder) can be written elsewhere.
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,10 @@ struct FirmwareOptions {
   double sizeScale = 1.0;     // file sizes relative to a real firmware
   std::string stationFolder;  // where the station's own images go; empty: not written
   unsigned seed = 1;
+  // Files written at exactly this many bytes whatever the scale ("system.img" -> 100,000,000
+  // makes an image larger than one fastboot download piece). Each must be a file of the
+  // platform's firmware.
+  std::map<std::string, uint64_t> exactSizes;
 };
 
 // Writes the folder (creating it) and returns the paths written; false with `error` set when

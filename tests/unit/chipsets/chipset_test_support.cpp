@@ -35,6 +35,11 @@ int fakeReadDeviceInfo(const DownloadRequest&, std::string* flashId) {
   return gCalls.flashId.empty() ? 0 : 1;
 }
 
+int fakeWriteNvItem(const DownloadRequest&) {
+  ++gCalls.nvWrites;
+  return gCalls.writeNvResult;
+}
+
 }  // namespace
 
 ServiceCalls& serviceCalls() {
@@ -44,7 +49,8 @@ ServiceCalls& serviceCalls() {
 void installFakeServices() {
   gCalls = ServiceCalls{};
   chipsetServices() = ChipsetServices{fakeLoadLibrary,  fakeCheckCfun, fakeBackupQcn,
-                                      fakePrintVersion, fakeFlashAll,  fakeReadDeviceInfo};
+                                      fakePrintVersion, fakeFlashAll,  fakeReadDeviceInfo,
+                                      fakeWriteNvItem};
 }
 
 }  // namespace chipset_test

@@ -33,6 +33,8 @@ struct ServiceCalls {
   int checkCfunResult = 0;
   int backupQcnResult = 0;
   int flashAllResult = 0;
+  int writeNvResult = 1;
+  int nvWrites = 0;
   std::vector<int> loadedFlags;
   int cfunChecks = 0;
   std::vector<std::pair<int, int>> qcnCalls;  // (op, qphonems)

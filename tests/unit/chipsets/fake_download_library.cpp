@@ -135,6 +135,15 @@ unsigned char downloadPartitions(HANDLE handle, const char* programmer, const ch
   return gModule.streamSucceeds ? 1 : 0;
 }
 
+unsigned char sendNop(HANDLE, unsigned int timeoutMs) {
+  record("Nop(" + std::to_string(timeoutMs) + ")");
+  return gModule.nopAnswered ? 1 : 0;
+}
+void configureProgrammerText(HANDLE, QLIB_TextCallback_t callback) {
+  record("ProgrammerTextCallBack");
+  gModule.programmerText = callback;
+}
+
 }  // namespace
 
 bool FakeDownloadModule::called(const std::string& call) const {
@@ -167,6 +176,8 @@ void installFakeDownloadLibrary() {
   fn_QLIB_SetLogFlags = setLogFlags;
   fn_QLIB_ExtendedTextMessage_SetCategoryEnable = setCategory;
   fn_QLIB_QPHONEMS_DownloadUserPartitions = downloadPartitions;
+  fn_QLIB_QPHONEMS_DLoad_SendNop = sendNop;
+  fn_QLIB_QPHONEMS_UploadSBMultiImage_ConfigureCallBack = configureProgrammerText;
 }
 
 std::vector<std::pair<unsigned short, std::string>> streamTexts(

@@ -21,7 +21,8 @@ struct FakeDownloadModule {
   int saharaFailures = 0;          // connects that fail before one succeeds
   unsigned saharaVersion = 2;
   bool programmerAccepted = true;
-  std::string errorText;  // the text of the last download error, empty for none
+  bool nopAnswered = true;  // the download-mode no-op on a 9008 port
+  std::string errorText;    // the text of the last download error, empty for none
 
   // The records the streaming download plays, then its result.
   std::vector<std::pair<unsigned short, std::string>> streamRecords;
@@ -32,6 +33,7 @@ struct FakeDownloadModule {
   std::set<HANDLE> openDiag, openSahara;
   std::vector<unsigned> saharaConnectPorts;
   std::string programmerPath, streamProgrammer, partitionFile;
+  QLIB_TextCallback_t programmerText = nullptr;  // the switch's text callback
   QLIB_UserPartitionList partitions{};
   const void* partitionList = nullptr;  // the list the download was given
   int overrideTable = -1;

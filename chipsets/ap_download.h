@@ -1,0 +1,13 @@
+#pragma once
+// The AP download the fastboot platforms share: the firmware's queue runs on the request's
+// fastboot device, its progress going on from where the CP download left it.
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Runs the queue and logs the outcome: `waitingText` when it succeeded with backup/restore on
+// (a QCN restore follows), else "AP Download Success." or "AP Download Failed.". Returns the
+// queue's result.
+int runApDownload(const DownloadRequest& request, uint64_t total, double startProgress,
+                  const char* waitingText);
