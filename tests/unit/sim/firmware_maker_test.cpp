@@ -93,5 +93,21 @@ TEST_F(FirmwareMaker, RefusesUnknownPlatformsAndScales) {
   EXPECT_FALSE(makeFirmware(options("Qca9x07", "/proc/zendral/none"), written, error));
 }
 
+TEST_F(FirmwareMaker, ExactSizesOverrideTheScaleAndOnlyNameFilesOfTheFirmware) {
+  FirmwareOptions big = options("Qca9x15", folder.string(), 0.0001);
+  big.exactSizes = {{"system.img", 40000000}};
+  std::vector<std::string> written;
+  std::string error;
+  ASSERT_TRUE(makeFirmware(big, written, error)) << error;
+  EXPECT_EQ(fs::file_size(folder / "system.img"), 40000000u);
+  EXPECT_LT(fs::file_size(folder / "boot.img"), 1000u);
+
+  big.exactSizes = {{"modem.img", 100}};
+  EXPECT_FALSE(makeFirmware(big, written, error)) << "the Qca9x15 firmware has no modem image";
+  EXPECT_EQ(error, "'modem.img' is not a file of the Qca9x15 firmware");
+  big.exactSizes = {{"boot.img", 0}};
+  EXPECT_FALSE(makeFirmware(big, written, error));
+}
+
 }  // namespace
 }  // namespace sim
