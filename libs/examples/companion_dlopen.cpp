@@ -9,8 +9,8 @@
 //   companion_dlopen [FOLDER]
 //
 // loads libwexley.so.1, libnelvish.so.1 and libtobrin.so.1 from FOLDER (by default wherever the
-// dynamic loader finds them), uses each one that is there and releases what it made. Exits 0
-// when at least one library was loaded and every loaded one worked.
+// dynamic loader finds them), uses each one and releases what it made. Exits 0 when all three
+// were loaded and worked.
 
 #include <dlfcn.h>
 #include <stdlib.h>
@@ -19,20 +19,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "zendral/com.h"
-#if __has_include("zendral/wexley.h")
-#include "zendral/wexley.h"
-#define HAVE_WEXLEY 1
-#endif
-#if __has_include("zendral/nelvish.h")
 #include "zendral/nelvish.h"
-#define HAVE_NELVISH 1
-#endif
-#if __has_include("zendral/tobrin.h")
 #include "zendral/tobrin.h"
-#define HAVE_TOBRIN 1
-#endif
+#include "zendral/wexley.h"
 
 namespace {
 
@@ -46,7 +38,6 @@ Interface* create(CreateObjectFunction createObject, const GUID& clsid, const GU
   return static_cast<Interface*>(object);
 }
 
-#ifdef HAVE_WEXLEY
 bool useWexley(CreateObjectFunction createObject, const std::string& folder) {
   auto* ini = create<IWexley>(createObject, CLSID_Wexley, IID_IWexley);
   if (ini == nullptr) return false;
@@ -55,9 +46,7 @@ bool useWexley(CreateObjectFunction createObject, const std::string& folder) {
   ini->Release();
   return ok;
 }
-#endif
 
-#ifdef HAVE_NELVISH
 bool useNelvish(CreateObjectFunction createObject, const std::string& folder) {
   auto* xml = create<INelvish>(createObject, CLSID_Nelvish, IID_INelvish);
   if (xml == nullptr) return false;
@@ -70,18 +59,24 @@ bool useNelvish(CreateObjectFunction createObject, const std::string& folder) {
   xml->Release();
   return ok;
 }
-#endif
 
-#ifdef HAVE_TOBRIN
 bool useTobrin(CreateObjectFunction createObject, const std::string& folder) {
   auto* db = create<ITobrin>(createObject, CLSID_Tobrin, IID_ITobrin);
   if (db == nullptr) return false;
   db->SetFilePath(folder + "/line.db");
-  bool ok = db->GetFilePath() == folder + "/line.db";
+  bool ok = false;
+  try {
+    std::vector<std::string> tables;
+    ok = db->CreateDatabase() && db->Open("Driver=SQLite3;Database=" + db->GetFilePath()) &&
+         db->ExecuteStatement("CREATE TABLE runs (imei TEXT)") == 0 &&
+         db->ListTables(tables) == 0 && tables == std::vector<std::string>{"runs"};
+  } catch (const std::exception& error) {
+    std::printf("tobrin: %s\n", error.what());
+  }
+  db->Close();
   db->Release();
   return ok;
 }
-#endif
 
 struct Companion {
   const char* name;
@@ -90,15 +85,9 @@ struct Companion {
 };
 
 const Companion kCompanions[] = {
-#ifdef HAVE_WEXLEY
     {"wexley", "libwexley.so.1", useWexley},
-#endif
-#ifdef HAVE_NELVISH
     {"nelvish", "libnelvish.so.1", useNelvish},
-#endif
-#ifdef HAVE_TOBRIN
     {"tobrin", "libtobrin.so.1", useTobrin},
-#endif
 };
 
 // Loads one library, uses it and unloads it. Returns 1 when it worked, 0 when it is not there,
@@ -128,7 +117,7 @@ int main(int argc, char** argv) {
     std::perror("mkdtemp");
     return 1;
   }
-  int loaded = 0;
+  size_t loaded = 0;
   bool failed = false;
   for (const Companion& companion : kCompanions) {
     int result = tryCompanion(companion, libraryFolder, pattern);
@@ -137,5 +126,5 @@ int main(int argc, char** argv) {
   }
   std::error_code ignored;
   std::filesystem::remove_all(pattern, ignored);
-  return loaded > 0 && !failed ? 0 : 1;
+  return loaded == std::size(kCompanions) && !failed ? 0 : 1;
 }
