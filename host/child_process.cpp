@@ -22,10 +22,13 @@ namespace {
 
 std::mutex gChildrenMutex;
 std::set<pid_t> gChildren;
+// The children that lead a process group of their own (a subset of gChildren).
+std::set<pid_t> gGroupLeaders;
 
 void forgetChild(pid_t pid) {
   std::lock_guard lock(gChildrenMutex);
   gChildren.erase(pid);
+  gGroupLeaders.erase(pid);
 }
 
 // Polls in short slices so that a stop request ends the wait promptly.
@@ -35,6 +38,16 @@ constexpr int kPollSliceMs = 20;
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
                                                   std::string* error) {
+  return spawn(argv, error, false);
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::startGroup(const std::vector<std::string>& argv,
+                                                       std::string* error) {
+  return spawn(argv, error, true);
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>& argv,
+                                                  std::string* error, bool ownGroup) {
   auto fail = [&](const std::string& why) -> std::unique_ptr<ChildProcess> {
     if (error) *error = why;
     return nullptr;
@@ -49,6 +62,12 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (ownGroup) {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
 
   std::string program = besideExecutable(argv[0]);
   std::vector<char*> args;
@@ -61,17 +80,19 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     // Registered under the lock so that endOwnChildren never misses a child being born.
     std::lock_guard lock(gChildrenMutex);
     rc = program.find('/') != std::string::npos
-             ? posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ)
-             : posix_spawnp(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+             ? posix_spawn(&pid, program.c_str(), &actions, &attributes, args.data(), environ)
+             : posix_spawnp(&pid, program.c_str(), &actions, &attributes, args.data(), environ);
     if (rc == 0) gChildren.insert(pid);
+    if (rc == 0 && ownGroup) gGroupLeaders.insert(pid);
   }
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
   if (rc != 0) {
     ::close(pipeFds[0]);
     return fail("cannot start " + argv[0] + ": " + std::strerror(rc));
   }
-  return std::unique_ptr<ChildProcess>(new ChildProcess(pid, pipeFds[0]));
+  return std::unique_ptr<ChildProcess>(new ChildProcess(pid, pipeFds[0], ownGroup));
 }
 
 ChildProcess::~ChildProcess() {
@@ -79,6 +100,7 @@ ChildProcess::~ChildProcess() {
     kill();
     reap(true);
   }
+  killGroup();
   ::close(outputFd_);
 }
 
@@ -111,7 +133,17 @@ int ChildProcess::wait() {
 }
 
 void ChildProcess::kill() {
-  if (!reaped_) ::kill(pid_, SIGKILL);
+  if (reaped_) return;
+  // While the leader is not collected its pid cannot name another group.
+  ::kill(ownGroup_ ? -pid_ : pid_, SIGKILL);
+}
+
+void ChildProcess::killGroup() {
+  if (!ownGroup_ || groupEnded_) return;
+  // While any member lives the group id cannot be taken by a new process. Once the leader is
+  // collected the group is ended only once, so that an id freed since is never signalled.
+  ::kill(-pid_, SIGKILL);
+  groupEnded_ = reaped_;
 }
 
 bool ChildProcess::reap(bool block) {
@@ -146,7 +178,7 @@ std::string commandLineText(const std::vector<std::string>& argv) {
 
 void endOwnChildren() {
   std::lock_guard lock(gChildrenMutex);
-  for (pid_t pid : gChildren) ::kill(pid, SIGKILL);
+  for (pid_t pid : gChildren) ::kill(gGroupLeaders.count(pid) ? -pid : pid, SIGKILL);
 }
 
 size_t ownChildCount() {

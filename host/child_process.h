@@ -19,6 +19,11 @@ class ChildProcess {
   // `error` (when given) if the program cannot be started.
   static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
                                              std::string* error = nullptr);
+  // The same, with the program leading a process group of its own: kill() then ends the
+  // program and every process it started that stayed in its group, and so does
+  // endOwnChildren(). For outside tools that may start helpers of their own.
+  static std::unique_ptr<ChildProcess> startGroup(const std::vector<std::string>& argv,
+                                                  std::string* error = nullptr);
 
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -37,15 +42,24 @@ class ChildProcess {
   // Waits for the program to end; returns its exit status, or 128 + signal number when a
   // signal ended it.
   int wait();
-  // Ends the program (SIGKILL) if it still runs; does not wait.
+  // Ends the program (SIGKILL) if it still runs, with its group when it leads one; does not
+  // wait.
   void kill();
+  // Ends what is left of the program's group (helpers that outlived the program); call it
+  // soon after the program ended. Nothing for a program started without a group of its own.
+  void killGroup();
 
  private:
-  ChildProcess(pid_t pid, int outputFd) : pid_(pid), outputFd_(outputFd) {}
+  ChildProcess(pid_t pid, int outputFd, bool ownGroup)
+      : pid_(pid), outputFd_(outputFd), ownGroup_(ownGroup) {}
+  static std::unique_ptr<ChildProcess> spawn(const std::vector<std::string>& argv,
+                                             std::string* error, bool ownGroup);
   bool reap(bool block);
 
   pid_t pid_;
   int outputFd_;
+  bool ownGroup_;
+  bool groupEnded_ = false;
   bool reaped_ = false;
   int status_ = -1;
 };

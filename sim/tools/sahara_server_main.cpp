@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
       const size_t colon = image.find(':');
       if (colon != std::string::npos) {
         imageId = std::atoi(image.substr(0, colon).c_str());
-        programmer = image.substr(colon + 1);
+        programmer = cleanArgument(image.substr(colon + 1));
       }
     }
   }

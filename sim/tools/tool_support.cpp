@@ -12,14 +12,16 @@ namespace simtools {
 
 std::string cleanArgument(const std::string& argument) {
   size_t begin = 0, end = argument.size();
-  auto trim = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"'; };
-  while (begin < end && trim(argument[begin])) ++begin;
-  while (end > begin && trim(argument[end - 1])) --end;
-  std::string out;
-  for (size_t i = begin; i < end; ++i) {
-    if (argument[i] != '"') out += argument[i];
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (begin < end && blank(argument[begin])) ++begin;
+  while (end > begin && blank(argument[end - 1])) --end;
+  // One pair of quotes around the whole value is the typed form's; quotes inside a value are
+  // part of a name.
+  if (end - begin >= 2 && argument[begin] == '"' && argument[end - 1] == '"') {
+    ++begin;
+    --end;
   }
-  return out;
+  return argument.substr(begin, end - begin);
 }
 
 unsigned comNumberIn(const std::string& text) {

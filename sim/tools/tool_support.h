@@ -9,7 +9,8 @@
 
 namespace simtools {
 
-// The argument without surrounding blanks, line ends and double quotes.
+// The argument without surrounding blanks and line ends, and without one pair of double
+// quotes around all of it (quotes inside it stay: they may be part of a file name).
 std::string cleanArgument(const std::string& argument);
 // The COM number in "\\.\COM9", "COM9", "9"; 0 when there is none.
 unsigned comNumberIn(const std::string& text);

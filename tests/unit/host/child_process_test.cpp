@@ -1,16 +1,23 @@
 #include "host/child_process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <thread>
 
 #include "host/clock.h"
 #include "host/process_killer.h"
+#include "support/process_state.h"
 
 namespace {
+
+using test_support::groupRuns;
+using test_support::processEnded;
 
 using host::ChildProcess;
 
@@ -84,6 +91,43 @@ TEST(ChildProcessTest, DestroyingARunningChildEndsAndCollectsIt) {
     pid = child->pid();
   }
   EXPECT_NE(::kill(pid, 0), 0) << "no zombie or runaway left";
+}
+
+// A program that starts a helper in its own group: the helper's pid is its first line.
+std::unique_ptr<ChildProcess> startWithHelper(std::string& helperLine) {
+  auto child = ChildProcess::startGroup({"/bin/sh", "-c", "sleep 60 & echo $!; wait"});
+  if (!child) return nullptr;
+  char buffer[64] = {};
+  while (helperLine.find('\n') == std::string::npos) {
+    const long count = child->read(buffer, sizeof buffer, 10'000);
+    if (count <= 0) return nullptr;
+    helperLine.append(buffer, static_cast<size_t>(count));
+  }
+  return child;
+}
+
+TEST(ChildProcessTest, AGroupLeaderIsEndedWithTheHelpersItStarted) {
+  std::string line;
+  auto child = startWithHelper(line);
+  ASSERT_TRUE(child);
+  const pid_t helper = static_cast<pid_t>(std::stol(line));
+  child->kill();
+  EXPECT_EQ(child->wait(), 128 + 9);
+  for (int i = 0; i < 500 && !processEnded(helper); ++i) host::sleepMs(10);
+  EXPECT_TRUE(processEnded(helper)) << "the helper outlived its program";
+}
+
+TEST(ChildProcessTest, HelpersThatOutliveTheirProgramEndWithTheGroup) {
+  auto child = ChildProcess::startGroup({"/bin/sh", "-c", "(sleep 60 &) ; echo started"});
+  ASSERT_TRUE(child);
+  char buffer[64];
+  ASSERT_GT(child->read(buffer, sizeof buffer, 10'000), 0);
+  EXPECT_EQ(child->wait(), 0);
+  const pid_t group = child->pid();
+  EXPECT_TRUE(groupRuns(group)) << "the helper should still run before the group is ended";
+  child->killGroup();
+  for (int i = 0; i < 500 && groupRuns(group); ++i) host::sleepMs(10);
+  EXPECT_FALSE(groupRuns(group)) << "a helper of the ended group still runs";
 }
 
 TEST(ProcessKillerTest, FindsOwnProcessesByExactExecutableName) {
