@@ -2,7 +2,7 @@
 //
 //   zendral-bench serve --socket PATH
 //   zendral-bench --socket PATH plug --platform NAME [--imei 15DIGITS] [--meid 14CHARS]
-//                                    [--fault FAULT]...
+//                                    [--flash 512|1024] [--fault FAULT]...
 //   zendral-bench --socket PATH unplug ID | replug ID | state | quit
 //   zendral-bench make-firmware --platform NAME DIR [--size-scale F] [--station-dir DIR]
 //                               [--seed N] [--big-image NAME=BYTES]...
@@ -26,7 +26,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: zendral-bench serve --socket PATH\n"
                "       zendral-bench [--socket PATH] plug --platform NAME [--imei N] [--meid M]"
-               " [--fault FAULT]...\n"
+               " [--flash MB] [--fault FAULT]...\n"
                "       zendral-bench [--socket PATH] unplug ID | replug ID | state | quit\n"
                "       zendral-bench make-firmware --platform NAME DIR [--size-scale F]"
                " [--station-dir DIR] [--seed N] [--big-image NAME=BYTES]...\n");
@@ -121,6 +121,7 @@ int plug(const Arguments& args) {
   }
   if (!args.option("imei").empty()) request["imei"] = args.option("imei");
   if (!args.option("meid").empty()) request["meid"] = args.option("meid");
+  if (!args.option("flash").empty()) request["flash"] = args.option("flash");
   request["faults"] = nlohmann::json::array();
   for (const auto& [key, value] : args.options) {
     if (key == "fault") request["faults"].push_back(value);

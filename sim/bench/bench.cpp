@@ -1,5 +1,6 @@
 #include "sim/bench/bench.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -95,6 +96,13 @@ nlohmann::json Bench::plug(const nlohmann::json& request) {
     return errorReply("an IMEI is 15 digits");
   }
   if (identity.meid.size() != 14) return errorReply("a MEID is 14 characters");
+  if (request.contains("flash")) {
+    identity.flashId = request.value("flash", "");
+    const auto& sizes = profile->flashSizes;
+    if (std::find(sizes.begin(), sizes.end(), identity.flashId) == sizes.end()) {
+      return errorReply("this platform has no flash of " + identity.flashId + " MB");
+    }
+  }
   ModuleFaults faults;
   for (const auto& fault : request.value("faults", nlohmann::json::array())) {
     std::string error;

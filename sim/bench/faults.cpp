@@ -50,6 +50,7 @@ bool addFault(const std::string& fault, ModuleFaults& faults, std::string& error
   if (name == "no-download-port") flag = &faults.noDownloadPort;
   if (name == "no-fastboot") flag = &faults.noFastboot;
   if (name == "sahara-fail") flag = &faults.saharaFail;
+  if (name == "efs-backup-fail") flag = &faults.efsBackupFail;
   if (name == "stream-quiet") flag = &faults.streamQuiet;
   if (name == "firehose-error") flag = &faults.firehoseError;
   if (name == "tool-hang") flag = &faults.toolHang;

@@ -12,6 +12,8 @@
 //                          restore); PERCENT of that transfer, 0 when left out
 //   qcn-size:BYTES         QCN/XQCN backups come out exactly BYTES long
 //   sahara-fail            the Sahara programmer upload fails
+//   efs-backup-fail        the module's first EFS backup does not complete (its check finds
+//                          none); the next one does
 //   stream-quiet           the streaming download writes its partitions without announcing
 //                          any of them (no "Downloading <file>" texts)
 //   firehose-error         the Firehose image load reports an error
@@ -41,6 +43,7 @@ struct ModuleFaults {
   std::vector<UnplugFault> unplug;
   std::optional<uint64_t> qcnSize;
   bool saharaFail = false;
+  bool efsBackupFail = false;  // cleared when spent
   bool streamQuiet = false;
   bool firehoseError = false;
   bool toolHang = false;

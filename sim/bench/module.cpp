@@ -68,7 +68,7 @@ VirtualModule::VirtualModule(std::string id, const PlatformProfile& profile,
   at_.imei = identity.imei;
   at_.meid = identity.meid;
   at_.revision = profile.revision;
-  at_.flashId = profile.flashId;
+  at_.flashId = identity.flashId.empty() ? profile.flashId : identity.flashId;
   at_.productId = normalProductId_;
   nv_ = makeCalibratedItems(identity.imei);
   at_.nvItems = &nv_;
@@ -130,7 +130,7 @@ void VirtualModule::restartNormal() {
 void VirtualModule::tick(uint64_t nowMs) {
   if (efsBackupDoneAtMs_ && nowMs >= efsBackupDoneAtMs_) {
     efsBackupDoneAtMs_ = 0;
-    if (at_.efsBackup == EfsBackupState::kRunning) at_.efsBackup = EfsBackupState::kDone;
+    finishEfsBackup();
   }
   if (fastboot_) watchFastboot();
   if (vanishAtMs_ && nowMs >= vanishAtMs_) {
@@ -153,6 +153,20 @@ uint64_t VirtualModule::nextDueMs() const {
   if (restartPending_) consider(appearAtMs_);
   if (fastboot_) consider(host::tickMs() + kFastbootWatchMs);
   return due;
+}
+
+void VirtualModule::finishEfsBackup() {
+  if (at_.efsBackup != EfsBackupState::kRunning) return;
+  if (faults_.efsBackupFail) {
+    faults_.efsBackupFail = false;
+    recordCommand("bench", "EFS backup lost");
+    at_.efsBackup = EfsBackupState::kNone;
+  } else {
+    at_.efsBackup = EfsBackupState::kDone;
+  }
+  if (profile_.restartAfterEfsBackup) {
+    restartInto(Mode::kNormal, kNormalBootSeconds, Restart::kFromAt);
+  }
 }
 
 // ---- Ports ----

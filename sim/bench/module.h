@@ -53,6 +53,7 @@ struct ComNumbers {
 struct ModuleIdentity {
   std::string imei;
   std::string meid;
+  std::string flashId;  // empty: the platform's
 };
 
 struct PartitionRecord {
@@ -139,6 +140,8 @@ class VirtualModule {
   enum class Restart { kFromAt, kFromDiag, kImmediate };
 
   void restartInto(Mode target, double bootSeconds, Restart how, bool appears = true);
+  // The EFS backup that an AT command started is over (or lost, with the fault).
+  void finishEfsBackup();
   void enterMode(Mode target);
   void removeEverything();
   bool addPort(PortRole role, int com, uint16_t productId, int interfaceNumber);

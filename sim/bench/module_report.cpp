@@ -14,6 +14,7 @@ nlohmann::json VirtualModule::toJson() const {
   out["mode"] = modeText(mode_);
   out["imei"] = at_.imei;
   out["meid"] = at_.meid;
+  out["flash"] = at_.flashId;
   char product[8];
   std::snprintf(product, sizeof product, "%04X", normalProductId_);
   out["usbProduct"] = product;

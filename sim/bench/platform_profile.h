@@ -34,6 +34,11 @@ struct PlatformProfile {
   std::vector<FirmwareFile> firmware;
   // Files the station keeps in its own working folder rather than in the firmware folder.
   std::vector<FirmwareFile> stationFiles;
+  // Whether the module restarts once its EFS backup ("AT+BACKUPEFS") is done.
+  bool restartAfterEfsBackup = false;
+  // The flash sizes in MB a module of the platform comes with ("AT+CDEVICE?" names it); the
+  // first is the default; empty: only `flashId`.
+  std::vector<std::string> flashSizes = {};
 };
 
 // The emergency download port every platform shows after a switch to EDL.
