@@ -113,6 +113,13 @@ void logDownloadError(const CpRun& run, HANDLE handle) {
   if (present) run.say(text);
 }
 
+int finishCpRun(CpRun& run, CpResult result) {
+  if (result == CpResult::NoConnection) return -1;
+  if (result == CpResult::Failed && run.diag) logDownloadError(run, run.diag);
+  closeCpRun(run);
+  return result == CpResult::Success ? 0 : -1;
+}
+
 void closeCpRun(CpRun& run) {
   if (run.diagOpen) {
     fn_QLIB_StopLogging(run.diag);

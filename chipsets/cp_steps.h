@@ -55,3 +55,13 @@ void logDownloadError(const CpRun& run, HANDLE handle);
 // Ends the run's open diagnostic connection (logging stopped first) and clears the slot's map
 // entry.
 void closeCpRun(CpRun& run);
+
+// How the steps after the phone server's hand-over ended.
+enum class CpResult {
+  Success,
+  Failed,        // the library's error text is worth logging
+  NoConnection,  // the download port could not be connected: nothing is left to close
+};
+// Ends the run by its result: a failure logs the library's error text of the last diagnostic
+// connection, the run is closed (unless nothing was connected). Returns 0 or -1.
+int finishCpRun(CpRun& run, CpResult result);

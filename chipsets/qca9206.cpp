@@ -3,6 +3,7 @@
 
 #include "chipsets/qca9206.h"
 
+#include "chipsets/ap_download.h"
 #include "chipsets/chipset_services.h"
 #include "chipsets/qca9206_firmware.h"
 #include "chipsets/qca9206_text_log.h"
@@ -10,7 +11,6 @@
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/qcn_backup.h"
-#include "platform/text_format.h"
 
 std::string sFlash512;
 std::string sFirmFileTypeDef;
@@ -32,15 +32,8 @@ void resetQca9206State() {
 }
 
 int downloadApQca9206(const DownloadRequest& request) {
-  const int result =
-      chipsetServices().flashAll(request.slot, request.devicePath, qca9206Firmware().downloadTotal,
-                                 qca9206TextLog().currentProgress());
-  if (result == 0 && gBackupRestoreQcn) {
-    updateMesage(request.slot, "Waiting recovery xqcn...");
-  } else {
-    updateMesage(request.slot, formatText("AP Download %s.", result == 0 ? "Success" : "Failed"));
-  }
-  return result;
+  return runApDownload(request, qca9206Firmware().downloadTotal, qca9206TextLog().currentProgress(),
+                       "Waiting recovery xqcn...");
 }
 
 int downloadTpQca9206(const DownloadRequest& request) {

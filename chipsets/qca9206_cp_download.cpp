@@ -58,8 +58,6 @@ const StreamingDownload& streaming() {
   return kStreaming;
 }
 
-enum class CpResult { Success, Failed, NoConnection };
-
 // Before the download, with backup/restore on and the diagnostic port: the module's QCN.
 // Returns the failing step's result, or 0.
 int backUpQcn(const CpRun& run) {
@@ -67,24 +65,6 @@ int backUpQcn(const CpRun& run) {
   if (const int result = chipsetServices().checkCfun(run.request); result != 0) return result;
   const int op = bUseQcnQca9206 ? kBackupQcn : kBackupXqcn;
   return chipsetServices().backupQcn(run.request, op, gNotUseQPST != 0 ? 1 : 0);
-}
-
-void choosePortAndProgrammer(CpRun& run) {
-  const Qca9206Firmware& fw = qca9206Firmware();
-  switch (run.request.portKind) {
-    case kDiagnosticPort:
-      run.port = run.request.diaport;
-      run.programmer = fw.normalProgrammer;
-      break;
-    case kEmergencyPort:
-      run.port = run.request.ql9008port;
-      run.programmer = fw.emergencyProgrammer;
-      break;
-    default:
-      run.port = run.request.ql9009port;
-      run.programmer = fw.normalProgrammer;
-      break;
-  }
 }
 
 // Firmware built for 1 GB flash must not go onto a module whose flash identification is one
@@ -139,13 +119,6 @@ CpResult runDownload(CpRun& run) {
   return downloadPartitions(run);
 }
 
-int finish(CpRun& run, CpResult result) {
-  if (result == CpResult::NoConnection) return -1;
-  if (result == CpResult::Failed && run.diag) logDownloadError(run, run.diag);
-  closeCpRun(run);
-  return result == CpResult::Success ? 0 : -1;
-}
-
 }  // namespace
 
 int downloadCpQca9206(const DownloadRequest& request) {
@@ -158,8 +131,9 @@ int downloadCpQca9206(const DownloadRequest& request) {
   stopPhoneServer();
   fn_QLIB_SetLibraryMode(QLIB_LIB_MODE_QPHONEMS);
   fn_QLIB_SetTargetType(0);
-  choosePortAndProgrammer(run);
+  choosePortAndProgrammer(run, qca9206Firmware().normalProgrammer,
+                          qca9206Firmware().emergencyProgrammer);
   if (!cpWait(2.5)) return -1;
   logLibraryLines(run);
-  return finish(run, runDownload(run));
+  return finishCpRun(run, runDownload(run));
 }

@@ -2,13 +2,12 @@
 // from the firmware's partition XML file, the checks of that table, the user partition list in
 // the layout its names and number need, and the library build that reads that layout.
 
-#include <climits>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "chipsets/chipset_services.h"
+#include "chipsets/dir_settings.h"
+#include "chipsets/firmware_files.h"
 #include "chipsets/firmware_table_check.h"
 #include "chipsets/qca9206.h"
 #include "chipsets/qca9206_firmware.h"
@@ -22,14 +21,9 @@
 #include "platform/qca_library.h"
 #include "platform/text_format.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
 constexpr char kIniFile[] = "Platform/Qca9206.ini";
-constexpr char kSection[] = "Dir";
-// The texts of the file hold at most 259 characters.
-constexpr size_t kTextSize = 260;
 
 constexpr char kDefaultPartitionXml[] = "partition_nand_update.xml";
 constexpr char kFallbackPartitionXml[] = "partition_nand.xml";
@@ -39,59 +33,24 @@ constexpr int kFirstImageRow = 5;
 
 // ---- Settings ----
 
-// Absent text items read as empty text.
-int readText(IniDocument* doc, const char* item, std::string& out) {
-  char buffer[kTextSize];
-  const int result = Ini_GetStringIntoBuffer(doc, kSection, item, buffer, sizeof buffer);
-  if (result >= 0) out = buffer;
-  return result;
-}
-
-// Absent numbers and flags keep their value.
-int readUnsigned(IniDocument* doc, const char* item, int& out) {
-  uint32_t value = 0;
-  const int result = Ini_GetUInt(doc, kSection, item, &value);
-  if (result == 1) out = value > INT_MAX ? INT_MAX : static_cast<int>(value);
-  return result;
-}
-
-int readFlag(IniDocument* doc, const char* item, int& out) {
-  int value = 0;
-  const int result = Ini_GetBoolean(doc, kSection, item, &value);
-  if (result == 1) out = value != 0 ? 1 : 0;
-  return result;
-}
-
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, std::string& folder) {
   int result = Ini_ReadFromFile(doc, kIniFile);
   if (result < 0) return result;
-  if ((result = readText(doc, "Dir Path", folder)) < 0) return result;
-  if ((result = readUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
-  if ((result = readUnsigned(doc, "Qcn File High Limit", qcnFileHighLimit)) < 0) return result;
-  // A high limit of 0 would refuse every backup.
-  if (qcnFileHighLimit == 0) qcnFileHighLimit = 1000;
-  if ((result = readText(doc, "CheckCFUN", checkCFUNStr)) < 0) return result;
-  if ((result = readText(doc, "Flash512", sFlash512)) < 0) return result;
-  if ((result = readText(doc, "FirmwareTypeDef", sFirmFileTypeDef)) < 0) return result;
-  if ((result = readFlag(doc, "UseQcn", bUseQcnQca9206)) < 0) return result;
-  if ((result = readFlag(doc, "NotUseQPST", gNotUseQPST)) < 0) return result;
-  if ((result = readText(doc, "PartionName", sPartionName)) < 0) return result;
+  if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
+  if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
+  if ((result = readQcnHighLimit(doc)) < 0) return result;
+  if ((result = readDirText(doc, "CheckCFUN", checkCFUNStr)) < 0) return result;
+  if ((result = readDirText(doc, "Flash512", sFlash512)) < 0) return result;
+  if ((result = readDirText(doc, "FirmwareTypeDef", sFirmFileTypeDef)) < 0) return result;
+  if ((result = readDirFlag(doc, "UseQcn", bUseQcnQca9206)) < 0) return result;
+  if ((result = readDirFlag(doc, "NotUseQPST", gNotUseQPST)) < 0) return result;
+  if ((result = readDirText(doc, "PartionName", sPartionName)) < 0) return result;
   if (sPartionName.empty()) sPartionName = kDefaultPartitionXml;
   return 0;
 }
 
-int put(int result, int& firstError) {
-  if (result < 0 && firstError == 0) firstError = result;
-  return result;
-}
-
 // ---- The firmware table ----
-
-bool isFile(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error);
-}
 
 std::string inFolder(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
@@ -100,7 +59,7 @@ std::string inFolder(const std::string& folder, const std::string& name) {
 // The partition XML named by the settings, else the one every NAND firmware has.
 std::string partitionXmlPath(const std::string& folder) {
   const std::string named = inFolder(folder, sPartionName);
-  return isFile(named) ? named : inFolder(folder, kFallbackPartitionXml);
+  return isFirmwareFile(named) ? named : inFolder(folder, kFallbackPartitionXml);
 }
 
 void fillFixedRows(host::FileTable& table, const Qca9206Firmware& fw) {
@@ -116,7 +75,7 @@ void fillFixedRows(host::FileTable& table, const Qca9206Firmware& fw) {
 // partition table alone must never be written.
 bool fillImageRows(host::FileTable& table, const Qca9206Firmware& fw) {
   const std::string path = partitionXmlPath(fw.folder);
-  if (!isFile(path)) {
+  if (!isFirmwareFile(path)) {
     MessagePopup("Error", formatText("can't find %s file.", path.c_str()));
     return false;
   }
@@ -177,7 +136,7 @@ int loadQca9206FileList(host::FileTable& table) {
   fw.normalProgrammer = inFolder(folder, "NPRG9x06.mbn");
   fw.emergencyProgrammer = inFolder(folder, "ENPRG9x06.mbn");
   fw.partitionFile = inFolder(folder, "partition.mbn");
-  fw.firmware1G = !sFirmFileTypeDef.empty() && isFile(inFolder(folder, sFirmFileTypeDef));
+  fw.firmware1G = !sFirmFileTypeDef.empty() && isFirmwareFile(inFolder(folder, sFirmFileTypeDef));
   gLongLabel = 0;
   fillFixedRows(table, fw);
   if (!fillImageRows(table, fw)) return -1;
@@ -192,21 +151,16 @@ int saveQca9206FileList(host::FileTable& table) {
   if (!doc) return -12;
   IniDocument* d = doc.get();
   const std::string folder = table.path(1);
-  int firstError = 0;
-  put(Ini_PutString(d, kSection, "Dir Path", folder.c_str()), firstError);
-  put(Ini_PutString(d, kSection, "Qcn Path", folder.c_str()), firstError);
-  put(Ini_PutString(d, kSection, "CheckCFUN", checkCFUNStr.c_str()), firstError);
-  put(Ini_PutString(d, kSection, "Flash512", sFlash512.c_str()), firstError);
-  put(Ini_PutString(d, kSection, "FirmwareTypeDef", sFirmFileTypeDef.c_str()), firstError);
-  put(Ini_PutUInt(d, kSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)),
-      firstError);
-  put(Ini_PutUInt(d, kSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)),
-      firstError);
-  put(Ini_PutBoolean(d, kSection, "UseQcn", bUseQcnQca9206), firstError);
-  put(Ini_PutBoolean(d, kSection, "NotUseQPST", gNotUseQPST), firstError);
-  put(Ini_PutString(d, kSection, "PartionName", sPartionName.c_str()), firstError);
-  if (firstError != 0) return firstError;
-  std::error_code error;
-  fs::create_directories(fs::path(kIniFile).parent_path(), error);
-  return Ini_WriteToFile(d, kIniFile);
+  IniWrites put;
+  put(Ini_PutString(d, kDirSection, "Dir Path", folder.c_str()));
+  put(Ini_PutString(d, kDirSection, "Qcn Path", folder.c_str()));
+  put(Ini_PutString(d, kDirSection, "CheckCFUN", checkCFUNStr.c_str()));
+  put(Ini_PutString(d, kDirSection, "Flash512", sFlash512.c_str()));
+  put(Ini_PutString(d, kDirSection, "FirmwareTypeDef", sFirmFileTypeDef.c_str()));
+  put(Ini_PutUInt(d, kDirSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)));
+  put(Ini_PutUInt(d, kDirSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)));
+  put(Ini_PutBoolean(d, kDirSection, "UseQcn", bUseQcnQca9206));
+  put(Ini_PutBoolean(d, kDirSection, "NotUseQPST", gNotUseQPST));
+  put(Ini_PutString(d, kDirSection, "PartionName", sPartionName.c_str()));
+  return writePlatformIni(d, kIniFile, put);
 }

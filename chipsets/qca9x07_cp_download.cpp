@@ -46,8 +46,6 @@ const StreamingDownload& streaming() {
   return kStreaming;
 }
 
-enum class CpResult { Success, Failed, NoConnection };
-
 // Before the download, with backup/restore on and the diagnostic port: the module's QCN.
 bool backUpQcn(const CpRun& run, bool qphonems) {
   if (run.request.portKind != kDiagnosticPort || !gBackupRestoreQcn) return true;
@@ -101,13 +99,6 @@ CpResult runDownload(CpRun& run) {
   return stream(run);
 }
 
-int finish(CpRun& run, CpResult result) {
-  if (result == CpResult::NoConnection) return -1;
-  if (result == CpResult::Failed && run.diag) logDownloadError(run, run.diag);
-  closeCpRun(run);
-  return result == CpResult::Success ? 0 : -1;
-}
-
 }  // namespace
 
 int downloadCpQca9x07(const DownloadRequest& request) {
@@ -129,5 +120,5 @@ int downloadCpQca9x07(const DownloadRequest& request) {
   if (!cpWait(2.5)) return -1;
   logLibraryLines(run);
   bUpdatedCp = 0;
-  return finish(run, runDownload(run));
+  return finishCpRun(run, runDownload(run));
 }

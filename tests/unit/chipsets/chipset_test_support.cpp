@@ -48,9 +48,9 @@ ServiceCalls& serviceCalls() {
 
 void installFakeServices() {
   gCalls = ServiceCalls{};
-  chipsetServices() = ChipsetServices{fakeLoadLibrary,  fakeCheckCfun, fakeBackupQcn,
-                                      fakePrintVersion, fakeFlashAll,  fakeReadDeviceInfo,
-                                      fakeWriteNvItem};
+  chipsetServices() =
+      ChipsetServices{fakeLoadLibrary, fakeCheckCfun,      fakeBackupQcn,  fakePrintVersion,
+                      fakeFlashAll,    fakeReadDeviceInfo, fakeWriteNvItem};
 }
 
 }  // namespace chipset_test

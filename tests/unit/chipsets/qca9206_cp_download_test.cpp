@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "chipset_test_support.h"
 #include "chipsets/qca9206.h"
 #include "chipsets/qca9206_firmware.h"
 #include "chipsets/qca9206_text_log.h"
 #include "chipsets/sahara_lock.h"
-#include "fake_download_library.h"
+#include "cp_download_test_support.h"
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
@@ -22,22 +21,11 @@ namespace {
 
 using chipset_test::serviceCalls;
 
-constexpr int kDiagCom = 5;
-constexpr int kAtCom = 6;
-constexpr int k9008Com = 7;
-constexpr int k9009Com = 9;
-
-class Qca9206CpDownloadTest : public chipset_test::ChipsetTest {
+class Qca9206CpDownloadTest : public chipset_test::CpDownloadTest {
  protected:
   void SetUp() override {
-    ChipsetTest::SetUp();
+    CpDownloadTest::SetUp();
     resetQca9206State();
-    resetPlatformSettings();
-    resetStationOptions();
-    resetSlotRecords();
-    resetQcaBinding();
-    releaseSaharaLock();
-    installFakeDownloadLibrary();
     module().streamRecords = streamTexts({"/fw/sbl1.mbn", "/fw/NON-HLOS.bin"});
 
     Qca9206Firmware& fw = qca9206Firmware();
@@ -49,31 +37,7 @@ class Qca9206CpDownloadTest : public chipset_test::ChipsetTest {
     std::snprintf(fw.shortList.entries[0].name, 10, "0:SBL");
     fw.longList.count = 1;
     std::snprintf(fw.longList.entries[0].name, 129, "0:recovery");
-
-    gThreadData[0].diaport = kDiagCom;
-    gThreadData[0].present = 1;
-    request_.slot = 1;
-    request_.diaport = kDiagCom;
-    request_.atport = kAtCom;
-    request_.ql9008port = k9008Com;
-    request_.ql9009port = k9009Com;
   }
-  void TearDown() override {
-    resetQcaBinding();
-    releaseSaharaLock();
-    ChipsetTest::TearDown();
-  }
-
-  static FakeDownloadModule& module() { return fakeDownloadModule(); }
-
-  void expectNothingLeftOpen() const {
-    EXPECT_TRUE(module().openDiag.empty());
-    EXPECT_TRUE(module().openSahara.empty());
-    EXPECT_EQ(handeIndexMap[0].load(), nullptr);
-    EXPECT_FALSE(saharaLockHeld());
-  }
-
-  DownloadRequest request_{};
 };
 
 // ---- The road by port kind ----

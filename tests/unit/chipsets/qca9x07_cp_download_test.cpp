@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "chipset_test_support.h"
 #include "chipsets/qca9x07.h"
 #include "chipsets/qca9x07_firmware.h"
 #include "chipsets/sahara_lock.h"
-#include "fake_download_library.h"
+#include "cp_download_test_support.h"
 #include "host/station_options.h"
 #include "platform/qca_library.h"
 #include "platform/slot_record.h"
@@ -20,22 +19,11 @@ namespace {
 
 using chipset_test::serviceCalls;
 
-constexpr int kDiagCom = 5;
-constexpr int kAtCom = 6;
-constexpr int k9008Com = 7;
-constexpr int k9009Com = 9;
-
-class Qca9x07CpDownloadTest : public chipset_test::ChipsetTest {
+class Qca9x07CpDownloadTest : public chipset_test::CpDownloadTest {
  protected:
   void SetUp() override {
-    ChipsetTest::SetUp();
+    CpDownloadTest::SetUp();
     resetQca9x07State();
-    resetPlatformSettings();
-    resetStationOptions();
-    resetSlotRecords();
-    resetQcaBinding();
-    releaseSaharaLock();
-    installFakeDownloadLibrary();
     module().streamRecords = streamTexts({"/fw/sbl1.mbn", "/fw/tz.mbn"});
 
     Qca9x07Firmware& fw = qca9x07Firmware();
@@ -45,32 +33,7 @@ class Qca9x07CpDownloadTest : public chipset_test::ChipsetTest {
     fw.downloadTotal = 8192;
     fw.userPartitions.count = 1;
     std::snprintf(fw.userPartitions.entries[0].name, 10, "0:SBL");
-
-    gThreadData[0].diaport = kDiagCom;
-    gThreadData[0].present = 1;
-    request_.slot = 1;
-    request_.diaport = kDiagCom;
-    request_.atport = kAtCom;
-    request_.ql9008port = k9008Com;
-    request_.ql9009port = k9009Com;
   }
-  void TearDown() override {
-    resetQcaBinding();
-    releaseSaharaLock();
-    ChipsetTest::TearDown();
-  }
-
-  static FakeDownloadModule& module() { return fakeDownloadModule(); }
-
-  // Nothing of the run is left open: connections, the handle map, the Sahara lock.
-  void expectNothingLeftOpen() const {
-    EXPECT_TRUE(module().openDiag.empty());
-    EXPECT_TRUE(module().openSahara.empty());
-    EXPECT_EQ(handeIndexMap[0].load(), nullptr);
-    EXPECT_FALSE(saharaLockHeld());
-  }
-
-  DownloadRequest request_{};
 };
 
 // ---- The road by port kind ----

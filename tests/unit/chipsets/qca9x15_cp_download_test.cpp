@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "chipset_test_support.h"
+#include "cp_download_test_support.h"
 #include "chipsets/qca9x15.h"
 #include "chipsets/qca9x15_firmware.h"
 #include "chipsets/qca9x15_text_log.h"
-#include "fake_download_library.h"
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
@@ -22,20 +21,11 @@ namespace {
 
 using chipset_test::serviceCalls;
 
-constexpr int kDiagCom = 5;
-constexpr int k9008Com = 7;
-constexpr int k9009Com = 9;
-
-class Qca9x15CpDownloadTest : public chipset_test::ChipsetTest {
+class Qca9x15CpDownloadTest : public chipset_test::CpDownloadTest {
  protected:
   void SetUp() override {
-    ChipsetTest::SetUp();
+    CpDownloadTest::SetUp();
     resetQca9x15State();
-    resetPlatformSettings();
-    resetStationOptions();
-    resetSlotRecords();
-    resetQcaBinding();
-    installFakeDownloadLibrary();
     module().streamRecords = streamTexts({"/fw/sbl1.mbn", "/fw/dsp1.mbn"});
 
     Qca9x15Firmware& fw = qca9x15Firmware();
@@ -45,28 +35,7 @@ class Qca9x15CpDownloadTest : public chipset_test::ChipsetTest {
     fw.downloadTotal = 8192;
     fw.userPartitions.count = 1;
     std::snprintf(fw.userPartitions.entries[0].name, 10, "0:SBL1");
-
-    gThreadData[0].diaport = kDiagCom;
-    gThreadData[0].present = 1;
-    request_.slot = 1;
-    request_.diaport = kDiagCom;
-    request_.ql9008port = k9008Com;
-    request_.ql9009port = k9009Com;
   }
-  void TearDown() override {
-    resetQcaBinding();
-    ChipsetTest::TearDown();
-  }
-
-  static FakeDownloadModule& module() { return fakeDownloadModule(); }
-
-  void expectNothingLeftOpen() const {
-    EXPECT_TRUE(module().openDiag.empty());
-    EXPECT_TRUE(module().openSahara.empty());
-    EXPECT_EQ(handeIndexMap[0].load(), nullptr);
-  }
-
-  DownloadRequest request_{};
 };
 
 // ---- The road by port kind ----
