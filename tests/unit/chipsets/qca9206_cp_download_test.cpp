@@ -12,6 +12,7 @@
 #include "chipsets/qca9206_text_log.h"
 #include "chipsets/sahara_lock.h"
 #include "cp_download_test_support.h"
+#include "fastboot/action_queue.h"
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
@@ -212,6 +213,7 @@ TEST_F(Qca9206CpDownloadTest, BackupRunsOnTheDiagnosticPortAndItsFailureIsReturn
 
 TEST_F(Qca9206CpDownloadTest, ApRunsTheQueueFromTheDownloadsProgress) {
   std::snprintf(request_.devicePath, sizeof request_.devicePath, "%s", "usb-path");
+  fb_queue_reboot();
   ASSERT_EQ(downloadApQca9206(request_), 0);
   ASSERT_EQ(serviceCalls().flashes.size(), 1u);
   EXPECT_EQ(serviceCalls().flashes[0].path, "usb-path");
@@ -219,6 +221,14 @@ TEST_F(Qca9206CpDownloadTest, ApRunsTheQueueFromTheDownloadsProgress) {
   EXPECT_TRUE(surface_.showed("AP Download Success."));
   serviceCalls().flashAllResult = -1;
   EXPECT_EQ(downloadApQca9206(request_), -1);
+  EXPECT_TRUE(surface_.showed("AP Download Failed."));
+  queue_action_clear();
+}
+
+TEST_F(Qca9206CpDownloadTest, AnEmptyFastbootQueueIsNoApDownload) {
+  queue_action_clear();
+  EXPECT_EQ(downloadApQca9206(request_), -1);
+  EXPECT_TRUE(serviceCalls().flashes.empty()) << "no device is opened for nothing";
   EXPECT_TRUE(surface_.showed("AP Download Failed."));
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <map>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "chipsets/qca9206.h"
 #include "chipsets/qca9206_firmware.h"
 #include "fastboot/action_queue.h"
+#include "fastboot/executor.h"
 #include "host/colour.h"
 #include "ini/inifile.h"
 #include "platform/platform_settings.h"
@@ -146,9 +148,16 @@ TEST_F(Qca9206FileListTest, TheNamedXmlComesFirstAndTheMarkerFileIsSeen) {
   EXPECT_FALSE(qca9206Firmware().firmware1G);
 }
 
-TEST_F(Qca9206FileListTest, TheLoadClearsTheFastbootQueueOfAnotherPlatform) {
+TEST_F(Qca9206FileListTest, TheLoadClearsTheFastbootQueueOfAnotherPlatformUnlessItRuns) {
   writeXml({{"SBL", "sbl1.mbn"}});
   fb_queue_reboot();
+  {
+    std::shared_lock running(fastboot::queueUseLock());
+    EXPECT_EQ(loadQca9206FileList(table_), -1);
+    EXPECT_NE(fb_queue_head(), nullptr) << "a running AP download keeps its queue";
+    EXPECT_EQ(surface_.boxes().back(),
+              "Error: An AP download is running; load the firmware after it has finished.");
+  }
   ASSERT_EQ(loadQca9206FileList(table_), 0);
   EXPECT_EQ(fb_queue_head(), nullptr);
 }
