@@ -20,6 +20,7 @@
 #include "host/report.h"
 #include "host/station_options.h"
 #include "ini/inifile.h"
+#include "platform/platform_file.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
 
@@ -40,7 +41,7 @@ constexpr char kMissingQmbnText[] = "You must have qmbn file in firmware path be
 
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, std::string& folder) {
-  int result = Ini_ReadFromFile(doc, kIniFile);
+  int result = readPlatformIniFile(doc, kIniFile);
   if (result < 0) return result;
   if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
   if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;

@@ -1,5 +1,10 @@
 // The post-download steps that run when the module returns after its download: the EFS backup
 // and its check, and on Qca9x07 the switch back to USB product 9011.
+//
+// A step keeps its slot in its own state (DUT_BACKUP_EFS, DUT_CHECK_EFS) until it has reported
+// and chosen the next one. An idle slot would let the module's next arrival queue a CP download
+// behind a step that is about to report "Update Success!"; a step's state only queues the same
+// step again, which then finds the state moved on and does nothing.
 
 #include "station/auxiliary_tasks.h"
 
@@ -15,25 +20,25 @@
 namespace {
 
 void reportSuccess(ThreadData& slot, int dut) {
-  setSlotState(slot, DUT_IDLE);
   updateMesage(dut, "Update Success!");
   updateStatus(dut, 0);
   stopDutTimer(dut);
+  setSlotState(slot, DUT_IDLE);
 }
 
 // A failed post-download step: the next arrival of the module's port tries again.
 int failForRetry(ThreadData& slot, int dut, const std::string& text) {
   updateMesage(dut, text);
   updateStatus(dut, -1);
-  setSlotState(slot, DUT_BACKUP_EFS);
   stopDutTimer(dut);
+  setSlotState(slot, DUT_BACKUP_EFS);
   return -1;
 }
 
 int backupEfs(ThreadData& slot, int dut, PlatformType type, const DownloadRequest& request) {
   if (atServices().backupEfs2(request, type)) {
-    setSlotState(slot, type == kQca9x15 ? DUT_WAIT_REBOOT : DUT_CHECK_EFS);
     updateMesage(dut, "backup efs2 Success,waiting reboot...");
+    setSlotState(slot, type == kQca9x15 ? DUT_WAIT_REBOOT : DUT_CHECK_EFS);
     return 0;
   }
   updateMesage(dut, formatText("backup efs2 failed!,please repower %d DUT", dut));
@@ -77,12 +82,13 @@ int ToWriteImeiMeidThreadFunction(ThreadData* record) {
   if (dut == 0) return -1;
   if (!host::Delay(5.0)) return -1;
   const DownloadRequest request = fullRequest(slot);
-  // A second arrival of the same module may have queued this step twice: only one runs it.
+  // A second arrival of the same module may have queued this step twice: only one runs it
+  // (the first one leaves the state).
   if (slotState(slot) != DUT_BACKUP_EFS) return -1;
-  setSlotState(slot, DUT_IDLE);
   const PlatformType type = currentPlatformType();
   if (type == kQca9x15 || type == kQca9206) return backupEfs(slot, dut, type, request);
   if (type == kQca9x07) return finishQca9x07(slot, dut, request);
+  setSlotState(slot, DUT_IDLE);
   return 0;
 }
 
@@ -92,21 +98,14 @@ int ToCheckEfsThreadFunction(ThreadData* record) {
   if (dut == 0) return -1;
   const DownloadRequest request = fullRequest(slot);
   if (slotState(slot) != DUT_CHECK_EFS) return -1;
-  setSlotState(slot, DUT_IDLE);
   if (!host::Delay(5.0)) return -1;
-  if (currentPlatformType() != kQca9206) return 0;
-  int result;
-  if (atServices().checkEfs2(request)) {
+  if (currentPlatformType() != kQca9206) {
     setSlotState(slot, DUT_IDLE);
-    updateMesage(dut, "Update Success!");
-    updateStatus(dut, 0);
-    result = 0;
-  } else {
-    updateMesage(dut, formatText("efs2 backup failed!,please repower %d DUT", dut));
-    updateStatus(dut, -1);
-    setSlotState(slot, DUT_BACKUP_EFS);
-    result = -1;
+    return 0;
   }
-  stopDutTimer(dut);
-  return result;
+  if (atServices().checkEfs2(request)) {
+    reportSuccess(slot, dut);
+    return 0;
+  }
+  return failForRetry(slot, dut, formatText("efs2 backup failed!,please repower %d DUT", dut));
 }

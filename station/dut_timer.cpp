@@ -13,6 +13,8 @@ namespace {
 
 struct DutTimer {
   int timerId = 0;
+  // Counts the starts, so that a tick of an earlier run of the timer is told apart.
+  unsigned run = 0;
   std::string text;
 };
 
@@ -23,12 +25,8 @@ bool isDut(int dut) {
   return dut >= 1 && dut <= kMaxDuts;
 }
 
-}  // namespace
-
-void timerCB(int dut) {
-  if (!isDut(dut)) return;
-  // Shown under the lock, so a reset to "0" from a worker is never overtaken by a stale tick.
-  std::lock_guard lock(gTimersMutex);
+// One tick; with the lock held.
+void tick(int dut) {
   std::string& text = gTimers[dut - 1].text;
   long long count = std::strtoll(text.c_str(), nullptr, 10);
   if (count < INT_MIN || count >= INT_MAX) count = 0;
@@ -36,12 +34,36 @@ void timerCB(int dut) {
   host::surface().setDutTime(dut, text);
 }
 
+}  // namespace
+
+void dutTimerTick(int dut, unsigned run) {
+  if (!isDut(dut)) return;
+  std::lock_guard lock(gTimersMutex);
+  const DutTimer& timer = gTimers[dut - 1];
+  if (timer.timerId != 0 && timer.run == run) tick(dut);
+}
+
+unsigned dutTimerRun(int dut) {
+  if (!isDut(dut)) return 0;
+  std::lock_guard lock(gTimersMutex);
+  return gTimers[dut - 1].run;
+}
+
+void timerCB(int dut) {
+  if (!isDut(dut)) return;
+  // Shown under the lock, so a reset to "0" from a worker is never overtaken by a stale tick.
+  std::lock_guard lock(gTimersMutex);
+  tick(dut);
+}
+
 void startDutTimer(int dut) {
   if (!isDut(dut)) return;
   std::lock_guard lock(gTimersMutex);
   DutTimer& timer = gTimers[dut - 1];
   if (timer.timerId) return;
-  timer.timerId = host::uiLoop().startTimer(kDutTimerIntervalMs, [dut] { timerCB(dut); });
+  const unsigned run = ++timer.run;
+  timer.timerId =
+      host::uiLoop().startTimer(kDutTimerIntervalMs, [dut, run] { dutTimerTick(dut, run); });
 }
 
 void stopDutTimer(int dut) {

@@ -7,7 +7,10 @@
 
 namespace {
 
+// A platform whose load gave up before building its table still offers row 1, so that the
+// operator can choose the firmware folder and the platform can start from there.
 int showTableAfter(int result) {
+  if (!gFileTable.hasRow(1)) gFileTable.appendRow("Firmware Path", "");
   host::surface().setFileTable(gFileTable.rows());
   return result;
 }

@@ -24,8 +24,8 @@ void startListening() {
   if (ScanComPorts() == 0) ScanFastbootDevices();
 }
 
+// Arrivals are no longer acted on; removals still are, until shutdown.
 void stopListening() {
-  unregisterDeviceNotifications();
   stopAllSlots();
   MainPanel& panel = mainPanel();
   panel.setDimmed(Control::Start, false);

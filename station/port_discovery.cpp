@@ -19,8 +19,9 @@
 
 namespace {
 
-// The directory subscription between Start and Stop. Changes carry the generation they were
-// reported under, so that those still queued on the UI loop after Stop are dropped.
+// The directory subscription, from the first Start until shutdown: removals are handled whether
+// or not the station listens (arrivals only while it does). Changes carry the generation they
+// were reported under, so that those still queued on the UI loop at shutdown are dropped.
 std::mutex gSubscriptionMutex;
 host::DeviceDirectory* gSubscribedDirectory = nullptr;
 int gSubscriptionId = 0;
@@ -109,29 +110,38 @@ void assignFastbootDevice(const std::string& path) {
 }
 
 // After a removal: which of slot 1's ports are still there. An idle slot whose module has gone
-// shows "Device unplug.".
+// shows "Device unplug.". The flags are worked out first and stored once, so a worker polling
+// them never sees a port that is still there as gone.
 void refreshPresence() {
   std::lock_guard lock(datalock);
   ThreadData& slot = gThreadData[0];
-  storeField(slot.present, 0);
-  storeField(slot.present9009, 0);
-  storeField(slot.present9008, 0);
+  int present = 0;
+  int present9009 = 0;
+  int present9008 = 0;
+  auto store = [&] {
+    storeField(slot.present, present);
+    storeField(slot.present9009, present9009);
+    storeField(slot.present9008, present9008);
+  };
   std::vector<host::SerialPortInfo> ports;
   if (int error = host::deviceDirectory().listSerialPorts(ports)) {
+    store();
     printListError("Error!   SetupDiGetClassDevs()   return   %d\n", error);
     return;
   }
   for (const host::SerialPortInfo& port : ports) {
     if (!isDiagnosticPortName(port.friendlyName)) continue;
     const int com = comNumberOfFriendlyName(port.friendlyName);
-    if (com == 0) return;  // an unreadable name ends the look without a verdict
-    if (com == slot.diaport || com == slot.ql9008port || com == slot.ql9009port) {
-      storeField(slot.present, 1);
+    if (com == 0) {
+      store();  // an unreadable name ends the look without a verdict
+      return;
     }
-    if (com == slot.ql9009port) storeField(slot.present9009, 1);
-    if (com == slot.ql9008port) storeField(slot.present9008, 1);
+    if (com == slot.diaport || com == slot.ql9008port || com == slot.ql9009port) present = 1;
+    if (com == slot.ql9009port) present9009 = 1;
+    if (com == slot.ql9008port) present9008 = 1;
   }
-  if (loadField(slot.present) == 0 && slotState(slot) == DUT_IDLE) {
+  store();
+  if (present == 0 && slotState(slot) == DUT_IDLE) {
     updateProgressBar(1, 0.0);
     updateMesage(1, "Device unplug.");
     updateStatus(1, 1);

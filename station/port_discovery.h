@@ -5,10 +5,11 @@
 
 #include "host/device_directory.h"
 
-// Start: subscribes to the device directory's arrivals and removals. Each is carried to the UI
-// loop and handled there by fnDeviceChangeCB; the directory's thread never waits. Always true.
+// Start: subscribes to the device directory's arrivals and removals (once; the subscription
+// lasts until shutdown, so an unplug after Stop is still shown). Each change is carried to the
+// UI loop and handled there by fnDeviceChangeCB; the directory's thread never waits. Always true.
 bool registerDeviceNotifications();
-// Stop: no more notifications; changes already carried to the UI loop are dropped.
+// Shutdown: no more notifications; changes already carried to the UI loop are dropped.
 void unregisterDeviceNotifications();
 
 // Classifies the system's serial ports by their friendly names and hands every module port to

@@ -93,7 +93,7 @@ void shutDown() {
   gRunning = false;
   Ini_Dispose(gCfgIni);
   gCfgIni = nullptr;
-  if (listening) unregisterDeviceNotifications();
+  unregisterDeviceNotifications();
   // Every wait of a worker ends now, including one that is queued and not yet running.
   host::requestStop();
   stopAllSlots();
@@ -144,7 +144,11 @@ bool stationRunning() {
 }
 
 int panelCB(int event) {
-  if (event == kPanelCloseEvent) host::uiLoop().quit();
+  if (event != kPanelCloseEvent) return 0;
+  // From the close on nothing answers the operator: an action queued behind the close (a Start
+  // in the same batch of clicks) must not start anything on a station about to shut down.
+  gRunning = false;
+  host::uiLoop().quit();
   return 0;
 }
 

@@ -7,7 +7,8 @@
 // closed. Returns 0, or -1 when the worker pool cannot be created.
 int stationMain();
 
-// True while the event loop runs: between the end of start-up and the close of the panel.
+// True between the end of start-up and the close of the panel (the close event, not the end of
+// the event loop): the operator's actions are carried out only while it holds.
 bool stationRunning();
 
 // The main panel's event: on the close event the event loop ends and shutdown follows.

@@ -75,6 +75,8 @@ void CommandInterpreter::execute(const std::string& rawLine) {
     runFile(line, rest);
   } else if (verb == "answer" && !rest.empty()) {
     surface_.queueAnswer(answerOf(rest));
+  } else if (verb == "help" && rest.empty()) {
+    if (checkPanel(line, false)) fnMenuAboutHlpCB();
   } else if (verb == "close-files" && rest.empty()) {
     if (checkPanel(line, true)) FilePanelQuit();
   } else {

@@ -7,6 +7,7 @@
 //   file ROW PATH|cancel       (click row ROW of the file table, then answer the file chooser)
 //   answer PATH|cancel         (answer for the next dialog the station opens by itself)
 //   close-files                (the file panel's close control)
+//   help                       (the Help menu item: opens the configured help document)
 // An action the window would not allow (a hidden or dimmed control, the main panel while the
 // modal file panel is shown, the file panel while it is hidden) is refused with a "refused"
 // event. Runs on the UI thread.

@@ -12,6 +12,7 @@
 #include "host/operator_surface.h"
 #include "host/report.h"
 #include "host/station_options.h"
+#include "station/startup.h"
 #include "station/station_state.h"
 #include "ui/qt/dut_row.h"
 #include "ui/qt/file_panel_dialog.h"
@@ -185,6 +186,19 @@ TEST_F(MainPanelTest, TitleVersionAndStartStopFollowTheStation) {
   EXPECT_EQ(startEnabled, (std::vector<bool>{true, false, true}));
   EXPECT_EQ(stopEnabled, (std::vector<bool>{false, true, false}));
   EXPECT_EQ(menuEnabled, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(MainPanelTest, AStartQueuedBehindTheCloseStartsNothing) {
+  int listeningAfter = -1;
+  runStation([&](QtStation& station) {
+    // Both clicks arrive before the window carries out either.
+    station.actions().closeMainPanel();
+    station.actions().triggerItem(Control::Start);
+    settle(station);
+    listeningAfter = listening;
+  });
+  EXPECT_EQ(listeningAfter, 0);
+  EXPECT_FALSE(stationRunning());
 }
 
 TEST_F(MainPanelTest, HelpOpensTheDocumentWithTheDesktopViewer) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -107,11 +108,13 @@ TEST_F(HeadlessStationTest, StartsFromCfgIniAndShowsThePanel) {
   EXPECT_EQ(lastControl(result.events, "qcnonly")["checked"], false);
   EXPECT_EQ(lastControl(result.events, "aponly")["visible"], false);
 
-  // No Platform/Qca9x07.ini names a firmware folder yet: the list is empty and Start is dimmed.
+  // No Platform/Qca9x07.ini names a firmware folder yet: the list offers an empty folder row
+  // (and the platform's files, none found) and Start is dimmed.
   auto tables = ofKind(result.events, "table");
   ASSERT_FALSE(tables.empty());
-  EXPECT_EQ(tables.back()["rows"].size(), 1u);
+  EXPECT_EQ(tables.back()["rows"][0]["label"], "Firmware Path");
   EXPECT_EQ(tables.back()["rows"][0]["path"], "");
+  EXPECT_FALSE(fs::exists(dir_ / "Platform")) << "a load creates no platform file";
   EXPECT_EQ(lastControl(result.events, "start")["dimmed"], true);
 }
 
@@ -175,6 +178,83 @@ TEST_F(HeadlessStationTest, WithoutCfgIniItStillStartsAndQuits) {
   ASSERT_EQ(refused.size(), 1u) << "nothing after quit is carried out";
   EXPECT_EQ(refused[0]["reason"], "hidden");
   EXPECT_FALSE(fs::exists(dir_ / "cfg.ini"));
+}
+
+TEST_F(HeadlessStationTest, HelpOpensTheConfiguredDocument) {
+  writeFile("cfg.ini",
+            "[Platform]\ncurrent = Qca_9x07\nSupportHalvoC = True\nSupportHalvoG = True\n"
+            "Help = docs/manual.pdf\n");
+  StationRun result = run("help\nplatform Qca9x07\nhelp\n");
+  auto opened = ofKind(result.events, "open");
+  ASSERT_EQ(opened.size(), 1u) << "the modal file panel keeps the menu out of reach";
+  EXPECT_EQ(opened[0]["path"], "docs/manual.pdf");
+  auto refused = ofKind(result.events, "refused");
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0]["action"], "help");
+}
+
+constexpr char kEveryPlatformCfg[] =
+    "[Platform]\n"
+    "current = Qca_9x07\n"
+    "SupportHalvoA = True\nSupportHalvoB = True\nSupportHalvoC = True\nSupportHalvoD = True\n"
+    "SupportHalvoE = True\nSupportHalvoF = True\nSupportHalvoG = True\n";
+
+// A station on its first day: no Platform folder at all. Every platform of the menu offers row 1
+// of its file panel, takes a firmware folder there, creates its platform file and can start.
+// Platforms whose procedure is not part of this build say so when picked and are left out.
+TEST_F(HeadlessStationTest, AFreshStationChoosesItsFirmwareFolderOnEveryPlatform) {
+  const std::vector<std::pair<std::string, std::string>> menu = {
+      {"Qca6270", "Qca_6270"}, {"Qca6695", "Qca_6695"}, {"Qca9206", "Qca_9206"},
+      {"Qca9x15", "Qca_9x15"}, {"Qca9x07", "Qca_9x07"}, {"Qca8909", "Qca_8909"}};
+  std::vector<std::string> covered;
+  for (const auto& [platform, current] : menu) {
+    SCOPED_TRACE(platform);
+    test_support::TemporaryFolder station{"zendral-fresh"};
+    station.write("cfg.ini", kEveryPlatformCfg);
+    const fs::path firmware = station.path() / "fw" / platform;
+    const test_support::ProgramRun made = test_support::runProgram(
+        {ZENDRAL_BENCH_PROGRAM, "make-firmware", "--platform", platform, firmware.string(),
+         "--size-scale", "0.0001", "--station-dir", station.path().string()});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const test_support::ProgramRun program = test_support::runProgram(
+        {ZENDRAL_HEADLESS}, {.workingDirectory = station.path().string(),
+                             .input = "platform " + platform + "\nfolder " + firmware.string() +
+                                      "\nclose-files\nstart\nstop\n",
+                             .environment = {{"ZENDRAL_TIME_SCALE", "0.01"}}});
+    std::vector<json> events;
+    std::istringstream lines(program.out);
+    for (std::string line; std::getline(lines, line);) events.push_back(json::parse(line));
+    ASSERT_EQ(program.status, 0) << program.err;
+
+    // A procedure missing from this build says so in an error box when picked.
+    auto boxes = ofKind(events, "box");
+    if (std::any_of(boxes.begin(), boxes.end(), [](const json& box) {
+          return box["text"].get<std::string>().find("not available in this build") !=
+                 std::string::npos;
+        })) {
+      continue;
+    }
+    covered.push_back(platform);
+    auto tables = ofKind(events, "table");
+    ASSERT_FALSE(tables.empty());
+    EXPECT_EQ(tables[0]["rows"][0]["label"], "Firmware Path");
+    EXPECT_EQ(tables[0]["rows"][0]["path"], "");
+    EXPECT_EQ(tables.back()["rows"][0]["path"], firmware.string());
+    const fs::path platformFile = station.path() / "Platform" / (platform + ".ini");
+    ASSERT_TRUE(fs::exists(platformFile)) << "the save creates the platform file";
+    EXPECT_NE(station.read("Platform/" + platform + ".ini").find(firmware.string()),
+              std::string::npos);
+    EXPECT_TRUE(ofKind(events, "refused").empty()) << program.out;
+    auto listening = [](const json& e) {
+      return e["event"] == "control" && e["name"] == "stop" && e["dimmed"] == false;
+    };
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), listening)) << "Start was carried out";
+    EXPECT_NE(station.read("cfg.ini").find(current), std::string::npos);
+  }
+  EXPECT_NE(std::find(covered.begin(), covered.end(), "Qca9x07"), covered.end());
+  std::string list;
+  for (const std::string& platform : covered) list += " " + platform;
+  RecordProperty("platforms", list);
 }
 
 TEST_F(HeadlessStationTest, GarbageOnStandardInputIsRefusedNotFatal) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +24,8 @@
 #include "host/device_directory.h"
 #include "platform/platform.h"
 #include "platform/platform_settings.h"
+#include "station/at_services.h"
+#include "station/station_state.h"
 #include "support/bench_server.h"
 #include "support/temporary_folder.h"
 #include "ui/headless/headless_station.h"
@@ -118,6 +121,14 @@ class HeadlessRun {
     }
     return false;
   }
+  // Waits until `done` holds for all the events so far; false after a minute (a hang guard).
+  bool waitForEvents(const std::function<bool(const std::vector<json>&)>& done) {
+    for (int i = 0; i < 12000; ++i) {
+      if (done(events())) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
   bool waitForMessage(const std::string& text) {
     return waitFor([&](const json& e) { return e["event"] == "message" && e["text"] == text; });
   }
@@ -184,22 +195,33 @@ class HeadlessSlotsTest : public ::testing::Test {
   PlatformRowSource previousRows_ = nullptr;
 };
 
+// Waits until every worker queued so far has run: the pool runs its work in order.
+void waitForQueuedWorkers() {
+  const int marker = gThreadPool->schedule([] { return 0; });
+  ASSERT_GT(marker, 0);
+  gThreadPool->waitUntilFinished(marker);
+}
+
 const std::string kFastbootPath =
     "\\\\?\\usb#vid_18d1&pid_d00d#1-1.4#{f72fe0d4-cbcb-407d-8814-9ed673d0dd6b}";
 
-TEST_F(HeadlessSlotsTest, PortArrivalsThroughTheScriptedDirectoryRunTheSlotToItsEnd) {
-  host::ScriptedDeviceDirectory directory;
-  host::installDeviceDirectory(&directory);
-  writeCfg("[Platform]\ncurrent = Qca_9x07\n");
-  // The module enumerates as a fastboot device at the end of its CP download and leaves that
-  // mode with the AP download's reboot.
-  gHook = [&](const std::string& step) {
+// The module enumerates as a fastboot device at the end of its CP download and leaves that mode
+// with the AP download's reboot.
+void followTheModuleThroughFastboot(host::ScriptedDeviceDirectory& directory) {
+  gHook = [&directory](const std::string& step) {
     if (step == "cp") {
       bUpdatedCp = 1;
       directory.addUsbInterface(kFastbootPath);
     }
     if (step == "ap") directory.removeUsbInterface(kFastbootPath);
   };
+}
+
+TEST_F(HeadlessSlotsTest, PortArrivalsThroughTheScriptedDirectoryRunTheSlotToItsEnd) {
+  host::ScriptedDeviceDirectory directory;
+  host::installDeviceDirectory(&directory);
+  writeCfg("[Platform]\ncurrent = Qca_9x07\n");
+  followTheModuleThroughFastboot(directory);
   const std::string diag = "Qualcomm HS-USB Diagnostics 9091 (COM12)";
   {
     HeadlessRun station;
@@ -217,6 +239,7 @@ TEST_F(HeadlessSlotsTest, PortArrivalsThroughTheScriptedDirectoryRunTheSlotToIts
     for (int i = 0; i < 12000 && calls().size() < 2; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    waitForQueuedWorkers();  // the AP worker has chosen the slot's next state
     directory.removeSerialPort("/dev/x-12");
     directory.addSerialPort(diag, "/dev/x-12");
     ASSERT_TRUE(station.waitForMessage("Update Success!"));
@@ -239,6 +262,143 @@ TEST_F(HeadlessSlotsTest, PortArrivalsThroughTheScriptedDirectoryRunTheSlotToIts
   EXPECT_EQ(steps[0].second.atport, 13);
   EXPECT_EQ(steps[1].first, "ap");
   EXPECT_EQ(std::string(steps[1].second.devicePath), kFastbootPath);
+}
+
+// How many events match.
+size_t countOf(const std::vector<json>& events, const std::function<bool(const json&)>& match) {
+  return static_cast<size_t>(std::count_if(events.begin(), events.end(), match));
+}
+
+bool isUnplug(const json& e) {
+  return e["event"] == "message" && e["text"] == "Device unplug.";
+}
+
+bool isListening(const json& e) {
+  return e["event"] == "control" && e["name"] == "stop" && e["dimmed"] == false;
+}
+
+bool isStopped(const json& e) {
+  return e["event"] == "control" && e["name"] == "start" && e["dimmed"] == false;
+}
+
+// Lines of a DUT log that end in `text`.
+size_t logLinesEndingIn(const fs::path& log, const std::string& text) {
+  std::ifstream in(log);
+  size_t count = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.size() > text.size() && line.ends_with(": " + text)) ++count;
+  }
+  return count;
+}
+
+TEST_F(HeadlessSlotsTest, AnUnplugAfterStopIsShownAndLoggedWithOrWithoutARunBefore) {
+  host::ScriptedDeviceDirectory directory;
+  host::installDeviceDirectory(&directory);
+  writeCfg("[Platform]\ncurrent = Qca_9x07\n");
+  const std::string diag = "Qualcomm HS-USB Diagnostics 9091 (COM12)";
+  {
+    HeadlessRun station;
+    // No run: Start, Stop; the module arrives (not acted on) and is unplugged.
+    auto stopAndWait = [&] {
+      const size_t before = countOf(station.events(), isStopped);
+      station.send("stop");
+      return station.waitForEvents(
+          [&](const std::vector<json>& events) { return countOf(events, isStopped) > before; });
+    };
+    station.send("start");
+    ASSERT_TRUE(station.waitFor(isListening));
+    ASSERT_TRUE(stopAndWait());
+    directory.addSerialPort(diag, "/dev/x-12");
+    directory.removeSerialPort("/dev/x-12");
+    ASSERT_TRUE(station.waitFor(isUnplug));
+    EXPECT_TRUE(calls().empty()) << "an arrival while not listening starts nothing";
+
+    // A run, then Stop, then the unplug.
+    station.send("start");
+    directory.addSerialPort(diag, "/dev/x-12");
+    for (int i = 0; i < 12000 && calls().empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(calls().size(), 1u);
+    ASSERT_TRUE(stopAndWait());
+    directory.removeSerialPort("/dev/x-12");
+    ASSERT_TRUE(station.waitForEvents(
+        [](const std::vector<json>& events) { return countOf(events, isUnplug) >= 2; }));
+    const auto events = station.events();
+    const auto last = std::find_if(events.rbegin(), events.rend(), isUnplug);
+    const auto after =
+        std::find_if(events.rbegin(), last, [](const json& e) { return e["event"] == "status"; });
+    ASSERT_NE(after, last) << "the status follows the message";
+    EXPECT_EQ((*after)["value"], 1);
+    EXPECT_EQ(station.finish(), 0);
+  }
+  host::installDeviceDirectory(nullptr);
+  EXPECT_EQ(logLinesEndingIn(dir_ / "Dut1.log", "Device unplug."), 2u);
+}
+
+// The module's diagnostic port comes back while the post-download step (Qca9x07 with adb
+// opening on) is still at work: that arrival must not queue a CP download behind the step
+// that then reports "Update Success!".
+std::function<void()> gAtCommandHook;
+int hookedSetAtCmd(const DownloadRequest&, const char*, std::string*) {
+  if (gAtCommandHook) gAtCommandHook();
+  return 1;
+}
+int fakeBackupEfs2(const DownloadRequest&, PlatformType) {
+  return 1;
+}
+int fakeCheckEfs2(const DownloadRequest&) {
+  return 1;
+}
+int fakeCheckIf9011(const DownloadRequest&, int& is9011) {
+  is9011 = 1;
+  return 1;
+}
+
+TEST_F(HeadlessSlotsTest, AModuleReturningDuringThePostDownloadStepGetsNoCpDownload) {
+  host::ScriptedDeviceDirectory directory;
+  host::installDeviceDirectory(&directory);
+  const AtServices fakeAt{hookedSetAtCmd, fakeBackupEfs2, fakeCheckEfs2, fakeCheckIf9011};
+  installAtServices(&fakeAt);
+  writeCfg("[Platform]\ncurrent = Qca_9x07\n");
+  followTheModuleThroughFastboot(directory);
+  const std::string diag = "Qualcomm HS-USB Diagnostics 9091 (COM12)";
+  auto isPorts = [](const json& e) { return e["event"] == "ports"; };
+  {
+    HeadlessRun station;
+    gAtCommandHook = [&] {
+      // The module re-enumerates; wait until the station has dispatched its return.
+      const size_t before = countOf(station.events(), isPorts);
+      directory.removeSerialPort("/dev/x-12");
+      directory.addSerialPort(diag, "/dev/x-12");
+      station.waitForEvents(
+          [&](const std::vector<json>& events) { return countOf(events, isPorts) > before; });
+    };
+    station.send("start");
+    ASSERT_TRUE(station.waitFor(isListening));
+    bOpenAdb = 1;
+    bSwitch911 = 0;
+    directory.addSerialPort(diag, "/dev/x-12");
+    directory.addSerialPort("Qualcomm HS-USB AT Port 9091 (COM13)", "/dev/x-13");
+    for (int i = 0; i < 12000 && calls().size() < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    waitForQueuedWorkers();
+    // The module reboots after the AP download: the post-download step starts.
+    directory.removeSerialPort("/dev/x-12");
+    directory.addSerialPort(diag, "/dev/x-12");
+    ASSERT_TRUE(station.waitForMessage("Update Success!"));
+    waitForQueuedWorkers();  // a CP download queued during the step would have run by now
+    EXPECT_EQ(station.finish(), 0);
+  }
+  gAtCommandHook = nullptr;
+  bOpenAdb = 0;
+  installAtServices(nullptr);
+  host::installDeviceDirectory(nullptr);
+  const auto steps = calls();
+  ASSERT_EQ(steps.size(), 2u) << "no CP download after the step: " << steps.back().first;
+  EXPECT_EQ(steps[0].first, "cp");
+  EXPECT_EQ(steps[1].first, "ap");
 }
 
 TEST_F(HeadlessSlotsTest, ApOnlyRunSwitchesABenchModuleToFastbootAndDownloadsToIt) {

@@ -224,6 +224,22 @@ TEST_F(FilePanelTest, MenuChoiceWithoutATableLeavesThePanelClosed) {
   EXPECT_EQ(eventsOf(events(), "folder").size(), 0u);
 }
 
+TEST_F(FilePanelTest, ALoadThatGivesUpStillOffersTheFolderRow) {
+  FakePlatform::giveUpLoads = true;
+  fnSelectPlatformCB(host::Control::Qca9206);
+  EXPECT_TRUE(mainPanel().state(host::Control::Start).dimmed);
+  ASSERT_TRUE(gFileTable.hasRow(1));
+  EXPECT_EQ(gFileTable.label(1), "Firmware Path");
+  EXPECT_EQ(gFileTable.path(1), "");
+  EXPECT_EQ(eventsOf(events(), "table").back()["rows"].size(), 1u);
+  // The row works: the chosen folder is saved and loaded.
+  FakePlatform::giveUpLoads = false;
+  surface_->queueAnswer("/fw/fresh");
+  EXPECT_EQ(TableCB(1, 2), 0);
+  EXPECT_EQ(FakePlatform::folder, "/fw/fresh");
+  EXPECT_EQ(gFileTable.path(1), "/fw/fresh");
+}
+
 TEST_F(FilePanelTest, ClosingThePanelSavesThenReloads) {
   loadPlatform(kQca9x07, "/fw", 1);
   mainPanel().showFilePanel(true);

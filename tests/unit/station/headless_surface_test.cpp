@@ -110,5 +110,22 @@ TEST_F(HeadlessSurfaceTest, ElapsedTimeCountsTicksFromItsText) {
   resetDutTimers();
 }
 
+TEST_F(HeadlessSurfaceTest, ATickTakenBeforeTheTimerStoppedShowsNothing) {
+  setDutTimeText(1, "0");
+  startDutTimer(1);
+  const unsigned run = dutTimerRun(1);
+  dutTimerTick(1, run);
+  EXPECT_EQ(dutTimeText(1), "1");
+  stopDutTimer(1);
+  dutTimerTick(1, run);  // the loop had this tick in hand when a worker stopped the timer
+  EXPECT_EQ(dutTimeText(1), "1");
+  startDutTimer(1);
+  dutTimerTick(1, run);  // a late tick of the run before
+  EXPECT_EQ(dutTimeText(1), "1");
+  dutTimerTick(1, dutTimerRun(1));
+  EXPECT_EQ(dutTimeText(1), "2");
+  resetDutTimers();
+}
+
 }  // namespace
 }  // namespace stationtest

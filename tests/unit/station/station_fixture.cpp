@@ -12,6 +12,7 @@ namespace {
 int fakeLoad(host::FileTable& table) {
   FakePlatform::calls.push_back("load");
   table.clear();
+  if (FakePlatform::giveUpLoads) return -1;
   table.appendRow("Firmware Path", FakePlatform::folder);
   for (int i = 1; i <= FakePlatform::files; ++i) {
     table.appendRow("File" + std::to_string(i), FakePlatform::folder + "/file" + std::to_string(i));
@@ -45,6 +46,7 @@ PlatformOps gRow{0, fakeAutoLoad, fakeLoad, fakeSave, fakeStep, fakeStep, fakeSt
 void FakePlatform::reset() {
   loadResult = 0;
   refuseTables = false;
+  giveUpLoads = false;
   folder.clear();
   files = 0;
   calls.clear();

@@ -26,6 +26,7 @@ struct FakePlatform {
   static void reset();
   static inline int loadResult = 0;
   static inline bool refuseTables = false;  // the row source has no rows
+  static inline bool giveUpLoads = false;   // load() empties the table and fails
   static inline std::string folder;
   static inline int files = 0;
   static inline std::vector<std::string> calls;  // "create 3", "load", "save", "autoLoad /fw"
