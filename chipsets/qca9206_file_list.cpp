@@ -20,6 +20,7 @@
 #include "host/operator_surface.h"
 #include "host/report.h"
 #include "ini/inifile.h"
+#include "platform/platform_file.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
 #include "platform/text_format.h"
@@ -38,7 +39,7 @@ constexpr int kFirstImageRow = 5;
 
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, std::string& folder) {
-  int result = Ini_ReadFromFile(doc, kIniFile);
+  int result = readPlatformIniFile(doc, kIniFile);
   if (result < 0) return result;
   if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
   if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;

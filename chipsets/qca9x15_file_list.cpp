@@ -16,6 +16,7 @@
 #include "fastboot/flash_sequences.h"
 #include "host/report.h"
 #include "ini/inifile.h"
+#include "platform/platform_file.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
 
@@ -46,7 +47,7 @@ enum Row {
 
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, std::string& folder) {
-  int result = Ini_ReadFromFile(doc, kIniFile);
+  int result = readPlatformIniFile(doc, kIniFile);
   if (result < 0) return result;
   if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
   if ((result = readDirText(doc, "Qcn Path", qcnFilePath)) < 0) return result;

@@ -234,8 +234,11 @@ TEST_F(Qca9206FileListTest, AFirmwareWithoutAPartitionXmlListsNothingAndFails) {
 }
 
 TEST_F(Qca9206FileListTest, SettingsErrorsEndTheLoadWithTheirCode) {
+  // A missing file reads as empty settings: no firmware folder, so the load fails; the file is
+  // left to the save.
   fs::remove("Platform/Qca9206.ini");
-  EXPECT_EQ(loadQca9206FileList(table_), kIniCannotOpenFile);
+  EXPECT_EQ(loadQca9206FileList(table_), -1);
+  EXPECT_FALSE(fs::exists("Platform/Qca9206.ini"));
   writeSettings({{"Dir Path", firmware_.string()}, {"Qcn File High Limit", "lots"}});
   EXPECT_EQ(loadQca9206FileList(table_), kIniInvalidUInt);
   writeSettings({{"Dir Path", firmware_.string()}});
