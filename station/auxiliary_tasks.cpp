@@ -74,6 +74,20 @@ int finishQca9x07(ThreadData& slot, int dut, const DownloadRequest& request) {
                       formatText("change back to 9011 failed!,please repower %d DUT", dut));
 }
 
+// The EFS check, once its slot waits for it.
+int checkEfs(ThreadData& slot, int dut, const DownloadRequest& request) {
+  if (!host::Delay(5.0)) return -1;
+  if (currentPlatformType() != kQca9206) {
+    setSlotState(slot, DUT_IDLE);
+    return 0;
+  }
+  if (atServices().checkEfs2(request)) {
+    reportSuccess(slot, dut);
+    return 0;
+  }
+  return failForRetry(slot, dut, formatText("efs2 backup failed!,please repower %d DUT", dut));
+}
+
 }  // namespace
 
 int ToWriteImeiMeidThreadFunction(ThreadData* record) {
@@ -82,9 +96,11 @@ int ToWriteImeiMeidThreadFunction(ThreadData* record) {
   if (dut == 0) return -1;
   if (!host::Delay(5.0)) return -1;
   const DownloadRequest request = fullRequest(slot);
-  // A second arrival of the same module may have queued this step twice: only one runs it
-  // (the first one leaves the state).
-  if (slotState(slot) != DUT_BACKUP_EFS) return -1;
+  // An arrival while an earlier step still ran queued this one: it serves whichever step the
+  // slot waits for now (the EFS check after a backup), or none.
+  const SlotState state = slotState(slot);
+  if (state == DUT_CHECK_EFS) return checkEfs(slot, dut, request);
+  if (state != DUT_BACKUP_EFS) return -1;
   const PlatformType type = currentPlatformType();
   if (type == kQca9x15 || type == kQca9206) return backupEfs(slot, dut, type, request);
   if (type == kQca9x07) return finishQca9x07(slot, dut, request);
@@ -98,14 +114,5 @@ int ToCheckEfsThreadFunction(ThreadData* record) {
   if (dut == 0) return -1;
   const DownloadRequest request = fullRequest(slot);
   if (slotState(slot) != DUT_CHECK_EFS) return -1;
-  if (!host::Delay(5.0)) return -1;
-  if (currentPlatformType() != kQca9206) {
-    setSlotState(slot, DUT_IDLE);
-    return 0;
-  }
-  if (atServices().checkEfs2(request)) {
-    reportSuccess(slot, dut);
-    return 0;
-  }
-  return failForRetry(slot, dut, formatText("efs2 backup failed!,please repower %d DUT", dut));
+  return checkEfs(slot, dut, request);
 }
