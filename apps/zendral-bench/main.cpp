@@ -1,6 +1,6 @@
 // zendral-bench: the virtual bench of simulated modules.
 //
-//   zendral-bench serve --socket PATH
+//   zendral-bench serve --socket PATH [--timing test|real]
 //   zendral-bench --socket PATH plug --platform NAME [--imei 15DIGITS] [--meid 14CHARS]
 //                                    [--flash 512|1024] [--fault FAULT]...
 //   zendral-bench --socket PATH unplug ID | replug ID | state | quit
@@ -8,7 +8,8 @@
 //                               [--seed N] [--big-image NAME=BYTES]...
 //
 // The socket defaults to ZENDRAL_BENCH. `plug` prints the new module's id, `state` the JSON
-// state of every module.
+// state of every module. `--timing real` keeps the modules' own delays (restarts, port
+// re-enumeration) as long as a real module's, whatever ZENDRAL_TIME_SCALE says.
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: zendral-bench serve --socket PATH\n"
+               "usage: zendral-bench serve --socket PATH [--timing test|real]\n"
                "       zendral-bench [--socket PATH] plug --platform NAME [--imei N] [--meid M]"
                " [--flash MB] [--fault FAULT]...\n"
                "       zendral-bench [--socket PATH] unplug ID | replug ID | state | quit\n"
@@ -82,7 +83,13 @@ int serve(const Arguments& args) {
     std::fprintf(stderr, "zendral-bench: serve needs --socket PATH\n");
     return 2;
   }
-  sim::ControlServer server(args.socket);
+  const std::string timing = args.option("timing", "test");
+  if (timing != "test" && timing != "real") {
+    std::fprintf(stderr, "zendral-bench: --timing is test or real\n");
+    return 2;
+  }
+  sim::ControlServer server(args.socket,
+                            timing == "real" ? sim::TimingMode::kReal : sim::TimingMode::kTest);
   std::string error;
   if (!server.start(error)) {
     std::fprintf(stderr, "zendral-bench: %s\n", error.c_str());

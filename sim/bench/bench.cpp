@@ -55,7 +55,8 @@ std::string makeMeid(unsigned number) {
   return text;
 }
 
-Bench::Bench(EventListener listener) : listener_(std::move(listener)) {}
+Bench::Bench(EventListener listener, TimingMode timing)
+    : listener_(std::move(listener)), clock_(timing) {}
 
 Bench::~Bench() {
   // Modules report their removals while they go; nobody listens any more.
@@ -79,6 +80,15 @@ nlohmann::json Bench::handle(const nlohmann::json& request) {
     if (cmd == "state") return state();
     if (cmd == "ports") return ports();
     if (cmd == "fastboot-port") return fastbootPort(request);
+    if (cmd == "connect") return connect(request);
+    if (cmd == "disconnect") {
+      connections_.close(request.value("conn", ""));
+      return okReply();
+    }
+    if (cmd == "disconnect-instance") {
+      connections_.closeInstance(request.value("instance", ""));
+      return okReply();
+    }
     return handlePortRequest(cmd, request);
   } catch (const nlohmann::json::exception& e) {
     return errorReply(std::string("bad request: ") + e.what());
@@ -115,7 +125,7 @@ nlohmann::json Bench::plug(const nlohmann::json& request) {
     if (listener_) listener_({{"event", arrival ? "arrival" : "removal"}, {"module", id}});
   };
   auto module = std::make_unique<VirtualModule>(id, *profile, identity, std::move(faults),
-                                                comNumbersOf(number), listener);
+                                                comNumbersOf(number), listener, clock_);
   std::string error;
   if (!module->plug(error)) return errorReply(error);
   modules_[number] = std::move(module);

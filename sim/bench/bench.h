@@ -5,7 +5,10 @@
 //   the operator (zendral-bench): plug, unplug, replug, state
 //   the station's bench backends: ports, fastboot-port
 //   the simulated library and tools, about the module behind a COM number: port, phone, ...
-// Sockets are not the bench's business (control_server.h); the bench is used by one thread.
+// The library's requests name their connection ("conn"): the bench holds the library's
+// connections itself (connect, disconnect, disconnect-instance) and answers a request on a
+// connection only while its module is there to answer it (connections.h). Sockets are not the
+// bench's business (control_server.h); the bench is used by one thread.
 
 #include <cstdint>
 #include <functional>
@@ -15,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/bench/connections.h"
 #include "sim/bench/module.h"
+#include "sim/bench/module_timing.h"
 
 namespace sim {
 
@@ -24,7 +29,7 @@ class Bench {
   // Called with every device event: {"event": "arrival"|"removal", "module": id}.
   using EventListener = std::function<void(const nlohmann::json& event)>;
 
-  explicit Bench(EventListener listener = nullptr);
+  explicit Bench(EventListener listener = nullptr, TimingMode timing = TimingMode::kTest);
   ~Bench();
 
   nlohmann::json handle(const nlohmann::json& request);
@@ -45,12 +50,24 @@ class Bench {
   nlohmann::json state();
   // Requests about the module behind a COM number (bench_requests.cpp).
   nlohmann::json handlePortRequest(const std::string& cmd, const nlohmann::json& request);
+  nlohmann::json connect(const nlohmann::json& request);
+  nlohmann::json saharaConnect(VirtualModule& module, int com, const nlohmann::json& request);
+  // The connection a request names, checked: false with `error` when the connection's module
+  // was unplugged, its port is away, or the module restarted and the library has not asked
+  // for the phone since (which `cmd` "phone" does).
+  bool resolveConnection(const std::string& cmd, const nlohmann::json& request,
+                         VirtualModule*& module, LibraryConnection*& connection,
+                         nlohmann::json& error);
   nlohmann::json handleStreaming(const std::string& cmd, VirtualModule& module, int com,
                                  const nlohmann::json& request);
   nlohmann::json handleNv(const std::string& cmd, VirtualModule& module, int com,
-                          const nlohmann::json& request);
+                          LibraryConnection* connection, const nlohmann::json& request);
+  nlohmann::json restoreQcn(const std::string& cmd, VirtualModule& module,
+                            LibraryConnection* connection, const nlohmann::json& request);
 
   EventListener listener_;
+  ModuleClock clock_;
+  ConnectionTable connections_;
   std::map<int, std::unique_ptr<VirtualModule>> modules_;  // by number
   int nextNumber_ = 1;
 };

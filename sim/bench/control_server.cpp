@@ -59,9 +59,9 @@ void stopServerOnSignals(ControlServer& server) {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
-ControlServer::ControlServer(std::string socketPath)
+ControlServer::ControlServer(std::string socketPath, TimingMode timing)
     : socketPath_(std::move(socketPath)),
-      bench_([this](const nlohmann::json& event) { broadcast(event); }) {}
+      bench_([this](const nlohmann::json& event) { broadcast(event); }, timing) {}
 
 ControlServer::~ControlServer() {
   if (gSignalledServer.load() == this) gSignalledServer = nullptr;

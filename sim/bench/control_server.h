@@ -16,7 +16,7 @@ namespace sim {
 
 class ControlServer {
  public:
-  explicit ControlServer(std::string socketPath);
+  explicit ControlServer(std::string socketPath, TimingMode timing = TimingMode::kTest);
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;

@@ -51,6 +51,8 @@ bool addFault(const std::string& fault, ModuleFaults& faults, std::string& error
   if (name == "no-fastboot") flag = &faults.noFastboot;
   if (name == "sahara-fail") flag = &faults.saharaFail;
   if (name == "efs-backup-fail") flag = &faults.efsBackupFail;
+  if (name == "sahara-silent") flag = &faults.saharaSilent;
+  if (name == "sahara-version0") flag = &faults.saharaVersion0;
   if (name == "stream-quiet") flag = &faults.streamQuiet;
   if (name == "firehose-error") flag = &faults.firehoseError;
   if (name == "tool-hang") flag = &faults.toolHang;
@@ -68,6 +70,11 @@ bool addFault(const std::string& fault, ModuleFaults& faults, std::string& error
     faults.fastbootFail.insert(arguments);
   } else if (name == "unplug") {
     if (!addUnplug(arguments, faults, error)) return false;
+  } else if (name == "sahara-slow") {
+    if (!parseNumber(arguments, 7, faults.saharaSlowMs)) {
+      error = "sahara-slow needs a delay in milliseconds";
+      return false;
+    }
   } else if (name == "qcn-size") {
     uint64_t size = 0;
     if (!parseNumber(arguments, 10, size)) {

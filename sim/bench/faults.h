@@ -14,6 +14,11 @@
 //   sahara-fail            the Sahara programmer upload fails
 //   efs-backup-fail        the module's first EFS backup does not complete (its check finds
 //                          none); the next one does
+//   sahara-silent          the download port never says hello (a Sahara connect runs into its
+//                          time limit)
+//   sahara-version0        the hello reports Sahara version 0
+//   sahara-slow:MS         the hello comes MS milliseconds after the download port appeared
+//                          (real milliseconds, whatever the time scale)
 //   stream-quiet           the streaming download writes its partitions without announcing
 //                          any of them (no "Downloading <file>" texts)
 //   firehose-error         the Firehose image load reports an error
@@ -44,6 +49,9 @@ struct ModuleFaults {
   std::optional<uint64_t> qcnSize;
   bool saharaFail = false;
   bool efsBackupFail = false;  // cleared when spent
+  bool saharaSilent = false;
+  bool saharaVersion0 = false;
+  uint64_t saharaSlowMs = 0;
   bool streamQuiet = false;
   bool firehoseError = false;
   bool toolHang = false;

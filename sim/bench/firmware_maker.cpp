@@ -6,6 +6,7 @@
 #include <fstream>
 #include <random>
 
+#include "sim/bench/firmware_formats.h"
 #include "sim/bench/platform_profile.h"
 
 namespace sim {
@@ -81,6 +82,29 @@ std::string rawprogramXml(const std::vector<FirmwareFile>& files) {
   return xml + "</data>\n";
 }
 
+// A programmer: its header line, then random bytes up to its size.
+bool writeProgrammer(const fs::path& path, const std::string& kind, const std::string& platform,
+                     uint64_t size, std::mt19937_64& random, std::string& error) {
+  const uint64_t header = programmerHeader(kind, platform, "").size();
+  std::string body(std::max<uint64_t>(size > header ? size - header : 0, kMinimumSize), '\0');
+  for (char& c : body) c = static_cast<char>(random());
+  return writeText(path, programmerHeader(kind, platform, body) + body, error);
+}
+
+// One file of the firmware, in the form the module checks where it checks one.
+bool writeFirmwareFile(const PlatformProfile& profile, const FirmwareFile& file,
+                       const fs::path& path, uint64_t size, std::mt19937_64& random,
+                       std::string& error) {
+  if (auto kind = programmerKindOf(file.name)) {
+    return writeProgrammer(path, *kind, profile.name, size, random, error);
+  }
+  if (std::string(file.name) == "partition.mbn" && !profile.partitions.empty()) {
+    return writeText(
+        path, partitionTableText({profile.partitions.begin(), profile.partitions.end()}), error);
+  }
+  return writeRandom(path, size, random, error);
+}
+
 const char kPatchXml[] = "<?xml version=\"1.0\" ?>\n<patches>\n</patches>\n";
 
 }  // namespace
@@ -124,7 +148,7 @@ bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& writ
     const auto exact = options.exactSizes.find(file.name);
     const uint64_t size =
         exact != options.exactSizes.end() ? exact->second : sized(file.typicalSize);
-    if (!writeRandom(path, size, random, error)) return false;
+    if (!writeFirmwareFile(*profile, file, path, size, random, error)) return false;
     written.push_back(path.string());
   }
   std::vector<std::pair<std::string, std::string>> texts;

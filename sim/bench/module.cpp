@@ -9,16 +9,8 @@
 #include "sim/fastboot_device/tcp_device.h"
 
 namespace sim {
-namespace {
 
 using namespace timing;
-
-uint64_t afterSeconds(uint64_t now, double seconds, int64_t floorMs = 0) {
-  return now + static_cast<uint64_t>(std::max<int64_t>(
-                   host::scaledMs(static_cast<int64_t>(seconds * 1000)), floorMs));
-}
-
-}  // namespace
 
 const char* modeText(Mode mode) {
   switch (mode) {
@@ -58,9 +50,10 @@ std::string benchInstance(const std::string& id) {
 
 VirtualModule::VirtualModule(std::string id, const PlatformProfile& profile,
                              ModuleIdentity identity, ModuleFaults faults, ComNumbers coms,
-                             ChangeListener listener)
+                             ChangeListener listener, ModuleClock& clock)
     : id_(std::move(id)),
       profile_(profile),
+      clock_(clock),
       faults_(std::move(faults)),
       coms_(coms),
       listener_(std::move(listener)),
@@ -72,6 +65,7 @@ VirtualModule::VirtualModule(std::string id, const PlatformProfile& profile,
   at_.productId = normalProductId_;
   nv_ = makeCalibratedItems(identity.imei);
   at_.nvItems = &nv_;
+  partitionTable_.insert(profile.partitions.begin(), profile.partitions.end());
 }
 
 VirtualModule::~VirtualModule() {
@@ -94,6 +88,7 @@ void VirtualModule::unplug() {
   restartPending_ = false;
   removeEverything();
   mode_ = Mode::kUnplugged;
+  ++plugCount_;
 }
 
 void VirtualModule::replug() {
@@ -107,10 +102,10 @@ void VirtualModule::restartInto(Mode target, double bootSeconds, Restart how, bo
   const uint64_t now = host::tickMs();
   switch (how) {
     case Restart::kFromAt:
-      vanishAtMs_ = afterSeconds(now, kAtRestartDelaySeconds, kAtRestartDelayFloorMs);
+      vanishAtMs_ = clock_.after(now, kAtRestartDelaySeconds, kAtRestartDelayFloorMs);
       break;
     case Restart::kFromDiag:
-      vanishAtMs_ = afterSeconds(now, kDiagRestartDelaySeconds);
+      vanishAtMs_ = clock_.vanishAfterSwitch(now);
       break;
     case Restart::kImmediate:
       removeEverything();
@@ -120,7 +115,7 @@ void VirtualModule::restartInto(Mode target, double bootSeconds, Restart how, bo
   mode_ = Mode::kRebooting;
   restartTarget_ = target;
   restartPending_ = appears;
-  appearAtMs_ = afterSeconds(std::max(now, vanishAtMs_), bootSeconds);
+  appearAtMs_ = clock_.after(std::max(now, vanishAtMs_), bootSeconds);
 }
 
 void VirtualModule::restartNormal() {
@@ -128,6 +123,7 @@ void VirtualModule::restartNormal() {
 }
 
 void VirtualModule::tick(uint64_t nowMs) {
+  sendDueAtOutput(nowMs);
   if (efsBackupDoneAtMs_ && nowMs >= efsBackupDoneAtMs_) {
     efsBackupDoneAtMs_ = 0;
     finishEfsBackup();
@@ -149,6 +145,7 @@ uint64_t VirtualModule::nextDueMs() const {
     if (at && (!due || at < due)) due = at;
   };
   consider(efsBackupDoneAtMs_);
+  if (!atOutput_.empty()) consider(std::max<uint64_t>(atOutput_.begin()->first, 1));
   consider(vanishAtMs_);
   if (restartPending_) consider(appearAtMs_);
   if (fastboot_) consider(host::tickMs() + kFastbootWatchMs);
@@ -184,16 +181,25 @@ bool VirtualModule::addPort(PortRole role, int com, uint16_t productId, int inte
 }
 
 void VirtualModule::enterMode(Mode target) {
+  // Booting (into the system or the boot loader) needs the whole boot chain.
+  if ((target == Mode::kNormal || target == Mode::kFastboot) && !bootChainComplete()) {
+    target = Mode::kEdl;
+  }
   mode_ = target;
+  ++bootCount_;
   programmerRunning_ = false;
+  downloadEntry_ = target == Mode::kDownload ? DownloadEntry::kSwitch
+                   : target == Mode::kEdl    ? DownloadEntry::kEmergency
+                                             : DownloadEntry::kNone;
+  downloadPortSinceMs_ = host::tickMs();
   bool ok = true;
   switch (target) {
     case Mode::kNormal:
       at_.productId = normalProductId_;
-      at_.cfun = 1;
       operatingMode_ = readNv(kNvFtmModeItem).value_or(std::vector<uint8_t>{0}).at(0) ? 1 : 5;
       ok = addPort(PortRole::kDiag, coms_.diag, normalProductId_, profile_.diagInterface) &&
            addPort(PortRole::kAt, coms_.at, normalProductId_, profile_.atInterface);
+      if (ok) startAtPort(host::tickMs());
       break;
     case Mode::kDownload:
       ok = addPort(PortRole::kDownload, profile_.downloadKeepsDiagCom ? coms_.diag : coms_.download,
@@ -220,6 +226,7 @@ void VirtualModule::removeEverything() {
   const bool hadSomething = !ports_.empty() || fastboot_;
   if (fastboot_) endFastboot();
   ports_.clear();
+  atOutput_.clear();
   programmerRunning_ = false;
   if (hadSomething && listener_) listener_(false);
 }
@@ -247,59 +254,6 @@ std::optional<uint16_t> VirtualModule::fastbootPortFor(const std::string& path) 
     return std::nullopt;
   }
   return fastboot_->port();
-}
-
-// ---- AT port ----
-
-void VirtualModule::onPortInput(ModulePort& port) {
-  const std::string bytes = port.pty.readAvailable();
-  if (port.role != PortRole::kAt) return;  // the diagnostic ports are driven by the library
-  port.input += bytes;
-  // A station that never ends its line cannot make the bench hold unbounded input.
-  if (port.input.size() > 4096) port.input.erase(0, port.input.size() - 4096);
-  size_t end;
-  while ((end = port.input.find('\r')) != std::string::npos) {
-    const std::string line = port.input.substr(0, end);
-    port.input.erase(0, end + 1);
-    handleAtLine(line);
-  }
-}
-
-void VirtualModule::handleAtLine(const std::string& line) {
-  std::string command = line;
-  while (!command.empty() && (command.front() == '\n' || command.front() == ' ')) {
-    command.erase(command.begin());
-  }
-  if (command.empty()) return;
-  recordCommand("at", command);
-  AtOutcome outcome = answerAtCommand(command, at_, faults_);
-  for (auto& port : ports_) {
-    if (port->role == PortRole::kAt && !outcome.reply.empty()) port->pty.write(outcome.reply);
-  }
-  carryOut(outcome.action);
-}
-
-void VirtualModule::carryOut(AtAction action) {
-  switch (action) {
-    case AtAction::kNone:
-      break;
-    case AtAction::kRestart:
-      restartInto(Mode::kNormal, kNormalBootSeconds, Restart::kFromAt);
-      break;
-    case AtAction::kRestartToFastboot:
-      restartInto(Mode::kFastboot, kFastbootBootSeconds, Restart::kFromAt, !faults_.noFastboot);
-      break;
-    case AtAction::kRestartToEdl:
-      restartInto(Mode::kEdl, kDownloadBootSeconds, Restart::kFromAt, !faults_.noDownloadPort);
-      break;
-    case AtAction::kSwitchTo9011:
-      normalProductId_ = kSwitchedProductId;
-      restartInto(Mode::kNormal, kNormalBootSeconds, Restart::kFromAt);
-      break;
-    case AtAction::kStartEfsBackup:
-      efsBackupDoneAtMs_ = afterSeconds(host::tickMs(), kEfsBackupSeconds);
-      break;
-  }
 }
 
 void VirtualModule::recordCommand(const std::string& via, const std::string& text) {

@@ -7,8 +7,13 @@
 //   rebooting ports vanish, then the next mode's ports arrive after the boot time
 //   unplugged nothing until it is plugged again
 // It keeps what it was given: partitions written (size and SHA-256), its NV items, the state
-// of its EFS backup and every command it received. All times scale with ZENDRAL_TIME_SCALE.
-// A module is used by one thread (the bench's); only its fastboot device runs its own.
+// of its EFS backup and every command it received. It is as strict as a real module where a
+// procedure depends on it: the programmer must suit how it entered download mode, partitions
+// are written as they arrive (an unplug leaves one half written, and a module whose boot chain
+// is broken comes back in emergency download), and its AT port prints a banner and unsolicited
+// lines, answers in pieces and has its radio off for a moment after boot. Its delays come from
+// the bench's ModuleClock. A module is used by one thread (the bench's); only its fastboot
+// device runs its own.
 
 #include <cstdint>
 #include <functional>
@@ -16,11 +21,13 @@
 #include <memory>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "sim/bench/at_responder.h"
 #include "sim/bench/faults.h"
+#include "sim/bench/module_timing.h"
 #include "sim/bench/nv_store.h"
 #include "sim/bench/platform_profile.h"
 #include "sim/bench/pty_port.h"
@@ -59,7 +66,18 @@ struct ModuleIdentity {
 struct PartitionRecord {
   uint64_t size = 0;
   std::string sha256;
-  std::string via;  // "streaming", "fastboot", "firehose"
+  std::string via;        // "streaming", "fastboot", "firehose"
+  bool complete = false;  // the whole image arrived
+};
+
+// How the module came into download mode: the programmer it takes depends on it.
+enum class DownloadEntry { kNone, kSwitch, kEmergency };
+
+// What a Sahara hello tells: the protocol version, or why there is none.
+struct SaharaHello {
+  bool answered = false;
+  unsigned version = 0;
+  std::string error;
 };
 
 // The instance text of a module's USB interface path: "bench-<id>".
@@ -71,7 +89,7 @@ class VirtualModule {
   using ChangeListener = std::function<void(bool arrival)>;
 
   VirtualModule(std::string id, const PlatformProfile& profile, ModuleIdentity identity,
-                ModuleFaults faults, ComNumbers coms, ChangeListener listener);
+                ModuleFaults faults, ComNumbers coms, ChangeListener listener, ModuleClock& clock);
   ~VirtualModule();
   VirtualModule(const VirtualModule&) = delete;
   VirtualModule& operator=(const VirtualModule&) = delete;
@@ -80,6 +98,9 @@ class VirtualModule {
   const PlatformProfile& profile() const { return profile_; }
   Mode mode() const { return mode_; }
   ModuleFaults& faults() { return faults_; }
+  // Counted up at every unplug and at every boot: a library connection is tied to both.
+  uint64_t plugCount() const { return plugCount_; }
+  uint64_t bootCount() const { return bootCount_; }
 
   // Plugging: the module shows its normal ports at once. Unplugging removes everything and
   // cancels any restart; replugging unplugs and boots again.
@@ -121,13 +142,27 @@ class VirtualModule {
   bool downloadNop(int com);
   bool downloadReset(int com);
 
-  bool saharaReady(int com) const;
-  void setProgrammer(const std::string& name, const std::string& sha256);
+  // The Sahara hello on the download port `com`, as the module gives it now.
+  SaharaHello saharaHello(int com, uint64_t nowMs) const;
+  // Takes the flash programmer in the file `path` (read and checked here); false with `error`
+  // when the module is not waiting for one or the programmer is damaged or does not suit the
+  // way the module entered download mode.
+  bool acceptProgrammer(const std::string& path, std::string& error);
   bool programmerRunning() const { return programmerRunning_; }
+  // Takes the partition table in the file `path` and records it as the partition "partition".
+  bool acceptPartitionTable(const std::string& path, std::string& error);
+  // A partition's image starts to arrive: the partition is half written from now on. False
+  // when the partition table has no such partition.
+  bool beginPartition(const std::string& name, const std::string& via, std::string& error);
   // Progress of a transfer; false when the module is gone (also when an unplug fault of the
-  // stage fires now, which pulls the module).
-  bool reportTransfer(const std::string& stage, uint64_t done, uint64_t total);
+  // stage fires now, which pulls the module). `written` is what the partition being written
+  // holds so far, when the transfer says so.
+  bool reportTransfer(const std::string& stage, uint64_t done, uint64_t total,
+                      const std::optional<std::pair<std::string, PartitionRecord>>& written);
+  // A partition's whole image arrived.
   void recordPartition(const std::string& name, PartitionRecord record);
+  // Whether every partition it boots from holds a whole image.
+  bool bootChainComplete() const;
   void recordCommand(const std::string& via, const std::string& text);
   // The end of a modem download: restart into the next mode.
   void finishModemDownload();
@@ -145,8 +180,13 @@ class VirtualModule {
   void enterMode(Mode target);
   void removeEverything();
   bool addPort(PortRole role, int com, uint16_t productId, int interfaceNumber);
+
+  // AT port (module_at.cpp).
   void handleAtLine(const std::string& line);
   void carryOut(AtAction action);
+  void startAtPort(uint64_t nowMs);
+  void sendAtReply(const std::string& reply, uint64_t nowMs);
+  void sendDueAtOutput(uint64_t nowMs);
 
   // Fastboot session (module_fastboot.cpp).
   bool startFastboot();
@@ -156,12 +196,22 @@ class VirtualModule {
 
   std::string id_;
   const PlatformProfile& profile_;
+  ModuleClock& clock_;
   ModuleFaults faults_;
   ComNumbers coms_;
   ChangeListener listener_;
 
   Mode mode_ = Mode::kUnplugged;
+  uint64_t plugCount_ = 0;
+  uint64_t bootCount_ = 0;
   std::vector<std::unique_ptr<ModulePort>> ports_;
+  // Bytes for the AT port that wait for their moment: reply pieces and unsolicited lines.
+  struct AtOutput {
+    std::string bytes;
+    bool unsolicited = false;
+  };
+  std::multimap<uint64_t, AtOutput> atOutput_;
+  uint64_t radioOnAtMs_ = 0;
   uint16_t normalProductId_;
   AtState at_;
   NvItems nv_;
@@ -169,7 +219,10 @@ class VirtualModule {
   bool programmerRunning_ = false;
   std::string programmerName_;
   std::string programmerSha256_;
+  DownloadEntry downloadEntry_ = DownloadEntry::kNone;
+  uint64_t downloadPortSinceMs_ = 0;
   std::map<std::string, PartitionRecord> partitions_;
+  std::set<std::string> partitionTable_;
   std::vector<std::pair<std::string, std::string>> commands_;
   std::string cefsBackupPath_;
   uint64_t cefsBackupSize_ = 0;

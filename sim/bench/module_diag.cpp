@@ -107,39 +107,6 @@ bool VirtualModule::downloadReset(int com) {
   return false;
 }
 
-bool VirtualModule::saharaReady(int com) const {
-  if (!profile_.saharaDownload) return false;
-  for (const auto& port : ports_) {
-    if (port->com == com) return port->role == PortRole::kDownload || port->role == PortRole::kEdl;
-  }
-  return false;
-}
-
-void VirtualModule::setProgrammer(const std::string& name, const std::string& sha256) {
-  recordCommand("sahara", "programmer " + name);
-  programmerRunning_ = true;
-  programmerName_ = name;
-  programmerSha256_ = sha256;
-}
-
-bool VirtualModule::reportTransfer(const std::string& stage, uint64_t done, uint64_t total) {
-  if (mode_ == Mode::kUnplugged || ports_.empty()) return false;
-  if (UnplugFault* fault = dueUnplug(faults_, stage, done, total)) {
-    fault->spent = true;
-    recordCommand("bench", "unplugged during " + stage);
-    unplug();
-    return false;
-  }
-  return true;
-}
-
-void VirtualModule::recordPartition(const std::string& name, PartitionRecord record) {
-  std::string key;
-  for (char c : name) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (key.rfind("0:", 0) == 0) key.erase(0, 2);
-  partitions_[key] = std::move(record);
-}
-
 void VirtualModule::finishModemDownload() {
   recordCommand("diag", "modem download finished");
   if (profile_.fastbootAfterCp) {

@@ -78,7 +78,9 @@ void VirtualModule::checkApUnplug() {
 void VirtualModule::endFastboot() {
   std::unique_ptr<TcpFastbootDevice> device = std::move(fastboot_);
   for (const auto& [name, bytes] : device->model().partitions()) {
-    PartitionRecord record{bytes.size(), sha256Hex(bytes.data(), bytes.size()), "fastboot"};
+    // An erased partition holds nothing; a flashed one its whole image.
+    PartitionRecord record{bytes.size(), sha256Hex(bytes.data(), bytes.size()), "fastboot",
+                           !bytes.empty()};
     partitions_[name] = record;
     // The EFS partition holds the NV items: an image read from a module brings them back,
     // anything else leaves the defaults of an empty EFS.

@@ -29,8 +29,11 @@ nlohmann::json VirtualModule::toJson() const {
   if (fastboot_) out["fastbootTcpPort"] = fastboot_->port();
   out["partitions"] = nlohmann::json::array();
   for (const auto& [name, record] : partitions_) {
-    out["partitions"].push_back(
-        {{"name", name}, {"size", record.size}, {"sha256", record.sha256}, {"via", record.via}});
+    out["partitions"].push_back({{"name", name},
+                                 {"size", record.size},
+                                 {"sha256", record.sha256},
+                                 {"via", record.via},
+                                 {"complete", record.complete}});
   }
   out["nvSha256"] = nvDigest(nv_);
   out["nvItems"] = nv_.size();
@@ -41,6 +44,7 @@ nlohmann::json VirtualModule::toJson() const {
   out["adb"] = at_.adbEnabled;
   out["cfun"] = at_.cfun;
   out["operatingMode"] = operatingMode_;
+  out["bootChainComplete"] = bootChainComplete();
   if (!programmerName_.empty()) {
     out["programmer"] = {{"name", programmerName_}, {"sha256", programmerSha256_}};
   }

@@ -39,6 +39,17 @@ struct PlatformProfile {
   // The flash sizes in MB a module of the platform comes with ("AT+CDEVICE?" names it); the
   // first is the default; empty: only `flashId`.
   std::vector<std::string> flashSizes = {};
+  // The programmer kind ("normal", "emergency", "firehose") the download port takes after a
+  // switch to download mode, and in emergency download (after a switch to EDL, or when the
+  // module came up there by itself); empty: any good programmer.
+  std::string switchProgrammer = "";
+  std::string emergencyProgrammer = "";
+  // The partitions the module boots from: one left half written or erased makes it come up in
+  // emergency download.
+  std::vector<std::string> bootChain = {};
+  // The partitions of its flash, as the firmware's partition file lists them; empty: the
+  // partition file is not a table and streamed partitions are not checked against one.
+  std::vector<std::string> partitions = {};
 };
 
 // The emergency download port every platform shows after a switch to EDL.

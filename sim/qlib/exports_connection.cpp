@@ -12,19 +12,15 @@ namespace {
 // Shown by QLIB_GetLibraryVersion.
 const char kLibraryVersion[] = "Zendral bench library 6.0.47";
 
-bool portPresent(const nlohmann::json& reply) {
-  return reply.value("ok", false);
-}
-
 Connection diagConnection(unsigned com) {
   Connection connection;
   connection.com = com;
   return connection;
 }
 
-unsigned comOf(HANDLE handle) {
-  auto connection = findConnection(handle);
-  return connection ? connection->com : 0;
+// Whether the phone behind the connection answers a diagnostic request now.
+bool phoneAnswers(HANDLE handle, nlohmann::json& reply) {
+  return askOn(handle, "version", reply);
 }
 
 }  // namespace
@@ -36,13 +32,19 @@ void QLIB_SetLibraryMode(unsigned char mode) {
 }
 
 HANDLE QLIB_ConnectServer(unsigned int comPort) {
-  if (comPort == 0 || !askBench("port", comPort)) return nullptr;
+  if (comPort == 0) return nullptr;
   return openConnection(diagConnection(comPort));
 }
 
+// Waits for the port to be there and free.
 HANDLE QLIB_ConnectServerWithWait(unsigned int comPort, unsigned int waitMs) {
-  if (comPort == 0 || !waitForBench("port", comPort, waitMs, portPresent)) return nullptr;
-  return openConnection(diagConnection(comPort));
+  if (comPort == 0) return nullptr;
+  HANDLE handle = nullptr;
+  waitForBench("port", comPort, waitMs, [&](const nlohmann::json&) {
+    handle = openConnection(diagConnection(comPort));
+    return handle != nullptr;
+  });
+  return handle;
 }
 
 HANDLE QLIB_ConnectServerWithHandShake(unsigned int comPort) {
@@ -99,16 +101,15 @@ void QLIB_ConfigureCallBacks(HANDLE handle, QLIB_ReservedCallback_t,
 }
 
 unsigned char QLIB_IsPhoneConnected(HANDLE handle) {
-  const unsigned com = comOf(handle);
   nlohmann::json reply;
-  return com && askBench("phone", com, reply) && reply.value("connected", false) ? 1 : 0;
+  return askOn(handle, "phone", reply) && reply.value("connected", false) ? 1 : 0;
 }
 
 void QLIB_SetTargetType(unsigned char) {}
 
 unsigned char QLIB_ExtendedTextMessage_SetCategoryEnable(HANDLE handle, unsigned short,
                                                          unsigned char) {
-  return findConnection(handle) ? 1 : 0;
+  return askOn(handle, "port") ? 1 : 0;
 }
 
 void QLIB_SetLogFlags(HANDLE handle, unsigned int flags) {
@@ -136,7 +137,7 @@ void QLIB_GetLibraryCapabilities(unsigned char* supportsDiag, unsigned char* sup
 }
 
 unsigned char QLIB_FlushRxBuffer(HANDLE handle) {
-  return findConnection(handle) ? 1 : 0;
+  return askOn(handle, "port") ? 1 : 0;
 }
 
 void QLIB_GetLibraryVersion(char* text) {
@@ -144,9 +145,8 @@ void QLIB_GetLibraryVersion(char* text) {
 }
 
 unsigned char QLIB_GetQpstPhoneStatus(HANDLE handle, unsigned int* status) {
-  const unsigned com = comOf(handle);
   nlohmann::json reply;
-  if (!status || !com || !askBench("phone-status", com, reply)) return 0;
+  if (!status || !askOn(handle, "phone-status", reply)) return 0;
   *status = reply.value("status", 0u);
   return 1;
 }
@@ -157,9 +157,8 @@ unsigned char QLIB_DIAG_VERNO_F(HANDLE handle, char* compileDate, char* compileT
                                 unsigned char* mobileModel, unsigned short* firmwareRevision,
                                 unsigned char* slotCycleIndex, unsigned char* vocoderMajor,
                                 unsigned char* vocoderMinor) {
-  const unsigned com = comOf(handle);
   nlohmann::json reply;
-  if (!com || !askBench("version", com, reply)) return 0;
+  if (!phoneAnswers(handle, reply)) return 0;
   copyText(compileDate, 12, "Mar 14 2024");
   copyText(compileTime, 9, "09:26:53");
   copyText(releaseDate, 12, "Mar 14 2024");
@@ -178,9 +177,8 @@ unsigned char QLIB_DIAG_VERNO_F(HANDLE handle, char* compileDate, char* compileT
 unsigned char QLIB_DIAG_EXT_BUILD_ID_F(HANDLE handle, unsigned int* msmHwVersion,
                                        unsigned int* mobileModel, char* softwareRevision,
                                        char* modelId) {
-  const unsigned com = comOf(handle);
   nlohmann::json reply;
-  if (!com || !askBench("version", com, reply)) return 0;
+  if (!phoneAnswers(handle, reply)) return 0;
   if (msmHwVersion) *msmHwVersion = reply.value("msmId", 0u);
   if (mobileModel) *mobileModel = 0xFF;
   copyText(softwareRevision, 512, reply.value("revision", ""));
@@ -189,30 +187,30 @@ unsigned char QLIB_DIAG_EXT_BUILD_ID_F(HANDLE handle, unsigned int* msmHwVersion
 }
 
 unsigned char QLIB_FTM_GET_COMMAND_CODE(HANDLE handle, unsigned short* commandCode) {
-  if (!commandCode || !QLIB_IsPhoneConnected(handle)) return 0;
+  nlohmann::json reply;
+  if (!commandCode || !phoneAnswers(handle, reply)) return 0;
   *commandCode = 75;
   return 1;
 }
 
 unsigned char QLIB_GetPhoneOperatingMode(HANDLE handle, unsigned int* mode) {
-  const unsigned com = comOf(handle);
   nlohmann::json reply;
-  if (!mode || !com || !askBench("operating-mode", com, reply)) return 0;
+  if (!mode || !askOn(handle, "operating-mode", reply)) return 0;
   *mode = reply.value("mode", 0u);
   return 1;
 }
 
 unsigned char QLIB_GetPhoneCallState(HANDLE handle, int* callState, int* systemMode) {
-  if (!callState || !systemMode || !QLIB_IsPhoneConnected(handle)) return 0;
+  nlohmann::json reply;
+  if (!callState || !systemMode || !phoneAnswers(handle, reply)) return 0;
   *callState = 0;   // idle
   *systemMode = 5;  // WCDMA service
   return 1;
 }
 
 unsigned char QLIB_DIAG_CONTROL_F(HANDLE handle, int mode) {
-  const unsigned com = comOf(handle);
   nlohmann::json reply;
-  return com && askBench("control", com, reply, {{"mode", mode}}) ? 1 : 0;
+  return askOn(handle, "control", reply, {{"mode", mode}}) ? 1 : 0;
 }
 
 unsigned char QLIB_TerminateQPSTServer(void) {

@@ -11,13 +11,14 @@ using namespace simqlib;
 
 namespace {
 
-unsigned comOf(HANDLE handle, ConnectionKind kind) {
+bool isKind(HANDLE handle, ConnectionKind kind) {
   auto connection = findConnection(handle);
-  return connection && connection->kind == kind ? connection->com : 0;
+  return connection && connection->kind == kind;
 }
 
-bool saharaReady(const nlohmann::json& reply) {
-  return reply.value("ok", false);
+// Asks on a connection of `kind`; a connection of another kind is no answer.
+bool askOnKind(HANDLE handle, ConnectionKind kind, const std::string& cmd) {
+  return isKind(handle, kind) && askOn(handle, cmd);
 }
 
 // The images of a multi-image upload that are given (null and empty paths are left out).
@@ -75,21 +76,18 @@ unsigned char QLIB_GetLastSoftwareDownloadErrorInfo(HANDLE handle, unsigned char
 }
 
 unsigned char QLIB_QPHONEMS_DLoad_SendNop(HANDLE handle, unsigned int) {
-  const unsigned com = comOf(handle, ConnectionKind::kDiag);
-  return com && askBench("dload-nop", com) ? 1 : 0;
+  return askOnKind(handle, ConnectionKind::kDiag, "dload-nop") ? 1 : 0;
 }
 
 unsigned char QLIB_QPHONEMS_DLoad_Reset(HANDLE handle, unsigned int) {
-  const unsigned com = comOf(handle, ConnectionKind::kDiag);
-  return com && askBench("dload-reset", com) ? 1 : 0;
+  return askOnKind(handle, ConnectionKind::kDiag, "dload-reset") ? 1 : 0;
 }
 
 unsigned char QLIB_QPHONEMS_SwitchToDownloadMode_OptionalValidation(HANDLE handle, unsigned int,
                                                                     unsigned char,
                                                                     unsigned char* result) {
-  const unsigned com = comOf(handle, ConnectionKind::kDiag);
   emitProgrammerText(handle, "Switching Mobile to DOWNLOAD mode");
-  const bool ok = com && askBench("switch-download", com);
+  const bool ok = askOnKind(handle, ConnectionKind::kDiag, "switch-download");
   if (!ok) setLastError(handle, "The phone did not switch to download mode");
   if (result) *result = ok ? 1 : 0;
   return ok ? 1 : 0;
@@ -101,8 +99,7 @@ unsigned char QLIB_QPHONEMS_SwitchToDownloadMode(HANDLE handle, unsigned int tim
 }
 
 unsigned char QLIB_QPHONEMS_SwitchToEDL(HANDLE handle) {
-  const unsigned com = comOf(handle, ConnectionKind::kDiag);
-  return com && askBench("switch-edl", com) ? 1 : 0;
+  return askOnKind(handle, ConnectionKind::kDiag, "switch-edl") ? 1 : 0;
 }
 
 HANDLE QLIB_QPHONEMS_ConnectServer_Sahara(unsigned int comPort, unsigned int* version,
@@ -110,16 +107,20 @@ HANDLE QLIB_QPHONEMS_ConnectServer_Sahara(unsigned int comPort, unsigned int* ve
                                           char* info, unsigned char, unsigned int,
                                           unsigned int timeoutMs, QLIB_TextCallback_t callback) {
   if (version) *version = 0;
+  if (comPort == 0) return nullptr;
+  // The hello opens the connection on the bench: the port is this connection's from then on.
+  HANDLE handle = reserveHandle();
   nlohmann::json reply;
-  if (comPort == 0 || !waitForBench("sahara-connect", comPort, timeoutMs, saharaReady) ||
-      !askBench("sahara-connect", comPort, reply)) {
+  if (!waitForBench("port", comPort, timeoutMs, [&](const nlohmann::json&) {
+        return askBench("sahara-connect", comPort, reply, {{"open", connectionName(handle)}});
+      })) {
     return nullptr;
   }
   Connection connection;
   connection.com = comPort;
   connection.kind = ConnectionKind::kSahara;
   connection.saharaLog = callback;
-  HANDLE handle = openConnection(connection);
+  adoptConnection(connection, handle);
   if (version) *version = reply.value("version", 0u);
   if (serialNumber) *serialNumber = reply.value("serial", 0u);
   if (msmId) *msmId = reply.value("msmId", 0u);
@@ -130,12 +131,11 @@ HANDLE QLIB_QPHONEMS_ConnectServer_Sahara(unsigned int comPort, unsigned int* ve
 }
 
 unsigned char QLIB_QPHONEMS_Sahara_SetImageTransferMode(HANDLE handle, unsigned char) {
-  return comOf(handle, ConnectionKind::kSahara) ? 1 : 0;
+  return isKind(handle, ConnectionKind::kSahara) ? 1 : 0;
 }
 
 unsigned char QLIB_QPHONEMS_Sahara_FlashProgrammer(HANDLE handle, const char* programmerPath) {
-  const unsigned com = comOf(handle, ConnectionKind::kSahara);
-  if (!com || !programmerPath) return 0;
+  if (!isKind(handle, ConnectionKind::kSahara) || !programmerPath) return 0;
   std::string sha;
   uint64_t size = 0;
   if (!sim::sha256OfFile(programmerPath, sha, size) || size == 0) {
@@ -147,8 +147,8 @@ unsigned char QLIB_QPHONEMS_Sahara_FlashProgrammer(HANDLE handle, const char* pr
     emitSaharaText(handle, "Uploading flash programmer " + fileName(programmerPath));
     paceTransfer(size);
     nlohmann::json reply;
-    ok = askBench("sahara-programmer", com, reply,
-                  {{"name", fileName(programmerPath)}, {"sha256", sha}});
+    ok = askOn(handle, "sahara-programmer", reply,
+               {{"name", fileName(programmerPath)}, {"sha256", sha}, {"path", programmerPath}});
     if (ok) {
       emitSaharaText(handle, "Flash programmer transferred, " + std::to_string(size) + " bytes");
     } else {
@@ -228,12 +228,12 @@ void QLIB_QPHONEMS_FireHoseConfigureCallback(HANDLE handle, QLIB_TextCallback_t 
 }
 
 unsigned char QLIB_QPHONEMS_FireHoseNOP(HANDLE handle) {
-  return comOf(handle, ConnectionKind::kFirehose) ? 1 : 0;
+  return askOnKind(handle, ConnectionKind::kFirehose, "port") ? 1 : 0;
 }
 
 unsigned char QLIB_QPHONEMS_FireHoseConfigure(HANDLE handle, const char*, unsigned char,
                                               unsigned int) {
-  return comOf(handle, ConnectionKind::kFirehose) ? 1 : 0;
+  return askOnKind(handle, ConnectionKind::kFirehose, "port") ? 1 : 0;
 }
 
 unsigned char QLIB_QPHONEMS_UploadEmmcImage_FireHose(HANDLE handle, const char*, const char*) {
@@ -246,7 +246,7 @@ void QLIB_DisconnectServer_FireHose(HANDLE handle) {
 }
 
 unsigned char QLIB_QPHONEMS_FireHoseErase(HANDLE handle, const char*) {
-  return comOf(handle, ConnectionKind::kFirehose) ? 1 : 0;
+  return askOnKind(handle, ConnectionKind::kFirehose, "port") ? 1 : 0;
 }
 
 }  // extern "C"

@@ -23,9 +23,9 @@ constexpr unsigned short kNvNotActive = 5;
 // Pacing of the NV transfers: seconds per item.
 constexpr double kSecondsPerItem = 0.002;
 
-unsigned diagCom(HANDLE handle) {
+bool isDiag(HANDLE handle) {
   auto connection = findConnection(handle);
-  return connection && connection->kind == ConnectionKind::kDiag ? connection->com : 0;
+  return connection && connection->kind == ConnectionKind::kDiag;
 }
 
 bool isXqcn(const std::string& path) {
@@ -35,12 +35,11 @@ bool isXqcn(const std::string& path) {
 // Reads all NV items into a backup file, reporting progress the way the mode does: download
 // events in QPST mode, asynchronous text messages otherwise.
 bool backup(HANDLE handle, const char* path, int* resultCode) {
-  const unsigned com = diagCom(handle);
   auto result = [&](int code) {
     if (resultCode) *resultCode = code;
     return code == kNvOk;
   };
-  if (!com) return result(kNvNoPhone);
+  if (!isDiag(handle)) return result(kNvNoPhone);
   if (!path || !*path) return result(kNvFileError);
   bool ok = false;
   onLibraryThread([&] {
@@ -48,8 +47,8 @@ bool backup(HANDLE handle, const char* path, int* resultCode) {
     qpst ? emitDownloadEvent(handle, QLIB_DOWNLOAD_EVENT_START, 0)
          : emitAsyncText(handle, "Reading NV items from the phone");
     nlohmann::json reply;
-    ok = askBench("qcn-backup", com, reply,
-                  {{"path", path}, {"form", isXqcn(path) ? "xqcn" : "qcn"}});
+    ok = askOn(handle, "qcn-backup", reply,
+               {{"path", path}, {"form", isXqcn(path) ? "xqcn" : "qcn"}});
     if (!ok) {
       setLastError(handle, "NV backup failed: " + reply.value("error", "no answer"));
       return;
@@ -66,18 +65,21 @@ bool backup(HANDLE handle, const char* path, int* resultCode) {
 }
 
 // Writes the items of a backup file into the module, in steps that the bench may interrupt
-// (an unplug fault of the tp stage).
-bool restore(HANDLE handle, const std::string& path, int* resultCode) {
-  const unsigned com = diagCom(handle);
+// (an unplug fault of the tp stage). The module takes them only with the service programming
+// code: `spc` through the phone server, or sent on the connection before in direct mode.
+bool restore(HANDLE handle, const std::string& path, const std::string& spc, int* resultCode) {
   auto result = [&](int code) {
     if (resultCode) *resultCode = code;
     return code == kNvOk;
   };
-  if (!com) return result(kNvNoPhone);
+  if (!isDiag(handle)) return result(kNvNoPhone);
   int code = kNvOk;
   onLibraryThread([&] {
     nlohmann::json reply;
-    if (!askBench("qcn-check", com, reply, {{"path", path}})) {
+    const nlohmann::json target = {{"path", path}, {"spc", spc}};
+    nlohmann::json check = target;
+    check["write"] = true;
+    if (!askOn(handle, "qcn-check", reply, check)) {
       setLastError(handle, "NV restore failed: " + reply.value("error", "no answer"));
       code = kNvFileError;
       return;
@@ -87,8 +89,8 @@ bool restore(HANDLE handle, const std::string& path, int* resultCode) {
     qpst ? emitDownloadEvent(handle, QLIB_DOWNLOAD_EVENT_START, 0)
          : emitAsyncText(handle, "Writing " + std::to_string(items) + " NV items to the phone");
     for (uint64_t percent = 0; percent <= 100; percent += 10) {
-      if (!askBench("transfer", com, reply,
-                    {{"stage", "tp"}, {"done", items * percent / 100}, {"total", items}})) {
+      if (!askOn(handle, "transfer", reply,
+                 {{"stage", "tp"}, {"done", items * percent / 100}, {"total", items}})) {
         setLastError(handle, "The phone stopped answering during the NV restore");
         code = kNvInterrupted;
         return;
@@ -97,7 +99,7 @@ bool restore(HANDLE handle, const std::string& path, int* resultCode) {
         emitDownloadEvent(handle, QLIB_DOWNLOAD_EVENT_PROGRESS, static_cast<unsigned>(percent));
       paceSeconds(kSecondsPerItem * static_cast<double>(items) / 10);
     }
-    if (!askBench("qcn-restore", com, reply, {{"path", path}})) {
+    if (!askOn(handle, "qcn-restore", reply, target)) {
       setLastError(handle, "NV restore failed: " + reply.value("error", "no answer"));
       code = kNvFileError;
       return;
@@ -108,13 +110,13 @@ bool restore(HANDLE handle, const std::string& path, int* resultCode) {
 }
 
 // The QPST-mode upload: restore, then restart the module when asked to.
-unsigned char upload(HANDLE handle, const char* path, unsigned char restartAfter) {
+unsigned char upload(HANDLE handle, const char* path, const char* spc, unsigned char restartAfter) {
   if (!path) return 0;
   int code = kNvOk;
-  if (!restore(handle, path, &code)) return 0;
+  if (!restore(handle, path, spc ? spc : "", &code)) return 0;
   if (restartAfter) {
     nlohmann::json reply;
-    askBench("control", diagCom(handle), reply, {{"mode", QLIB_PHONE_MODE_RESET}});
+    askOn(handle, "control", reply, {{"mode", QLIB_PHONE_MODE_RESET}});
   }
   return 1;
 }
@@ -125,10 +127,9 @@ extern "C" {
 
 unsigned char QLIB_DIAG_NV_READ_F(HANDLE handle, unsigned short item, unsigned char* data, int size,
                                   unsigned short* status) {
-  const unsigned com = diagCom(handle);
   nlohmann::json reply;
-  if (!com || !data || size <= 0) return 0;
-  if (!askBench("nv-read", com, reply, {{"item", item}})) {
+  if (!isDiag(handle) || !data || size <= 0) return 0;
+  if (!askOn(handle, "nv-read", reply, {{"item", item}})) {
     if (status) *status = kNvNotActive;
     return reply.value("error", "") == "item not active" ? 1 : 0;
   }
@@ -143,31 +144,28 @@ unsigned char QLIB_DIAG_NV_READ_F(HANDLE handle, unsigned short item, unsigned c
 
 unsigned char QLIB_DIAG_NV_WRITE_F(HANDLE handle, unsigned short item, const unsigned char* data,
                                    int size, unsigned short* status) {
-  const unsigned com = diagCom(handle);
-  if (!com || !data || size <= 0 || size > 128) return 0;
+  if (!isDiag(handle) || !data || size <= 0 || size > 128) return 0;
   nlohmann::json bytes = nlohmann::json::array();
   for (int i = 0; i < size; ++i) bytes.push_back(data[i]);
   nlohmann::json reply;
-  if (!askBench("nv-write", com, reply, {{"item", item}, {"data", bytes}})) return 0;
+  if (!askOn(handle, "nv-write", reply, {{"item", item}, {"data", bytes}})) return 0;
   if (status) *status = kNvDone;
   return 1;
 }
 
 unsigned char QLIB_DIAG_SPC_F(HANDLE handle, const unsigned char* spc, unsigned char* status) {
-  const unsigned com = diagCom(handle);
-  if (!com || !spc) return 0;
+  if (!isDiag(handle) || !spc) return 0;
   nlohmann::json reply;
   const std::string code(reinterpret_cast<const char*>(spc),
                          strnlen(reinterpret_cast<const char*>(spc), 6));
-  if (!askBench("spc", com, reply, {{"spc", code}})) return 0;
+  if (!askOn(handle, "spc", reply, {{"spc", code}})) return 0;
   if (status) *status = reply.value("accepted", false) ? 1 : 0;
   return 1;
 }
 
 unsigned char QLIB_NV_SetTargetSupportMultiSIM(HANDLE handle, unsigned char) {
   nlohmann::json reply;
-  const unsigned com = diagCom(handle);
-  return com && askBench("phone", com, reply) && reply.value("connected", false) ? 1 : 0;
+  return isDiag(handle) && askOn(handle, "operating-mode", reply) ? 1 : 0;
 }
 
 unsigned char QLIB_BackupNVFromMobileToQCN(HANDLE handle, const char* path, int* resultCode) {
@@ -176,10 +174,9 @@ unsigned char QLIB_BackupNVFromMobileToQCN(HANDLE handle, const char* path, int*
 
 unsigned char QLIB_NV_LoadNVsFromQCN(HANDLE handle, const char* path, int* itemCount,
                                      int* resultCode) {
-  const unsigned com = diagCom(handle);
   nlohmann::json reply;
-  if (!com || !path || !askBench("qcn-check", com, reply, {{"path", path}})) {
-    if (resultCode) *resultCode = com ? kNvFileError : kNvNoPhone;
+  if (!isDiag(handle) || !path || !askOn(handle, "qcn-check", reply, {{"path", path}})) {
+    if (resultCode) *resultCode = isDiag(handle) ? kNvFileError : kNvNoPhone;
     return 0;
   }
   updateConnection(handle, [&](Connection& c) { c.pendingQcnPath = path; });
@@ -194,7 +191,7 @@ unsigned char QLIB_NV_WriteNVsToMobile(HANDLE handle, int* resultCode) {
     if (resultCode) *resultCode = kNvFileError;
     return 0;
   }
-  return restore(handle, connection->pendingQcnPath, resultCode) ? 1 : 0;
+  return restore(handle, connection->pendingQcnPath, "", resultCode) ? 1 : 0;
 }
 
 unsigned char QLIB_DownloadQcnFile(HANDLE handle, const char* qcnPath, const char*) {
@@ -205,15 +202,15 @@ unsigned char QLIB_DownloadQcnFile_V2(HANDLE handle, const char* xqcnPath, const
   return backup(handle, xqcnPath, nullptr) ? 1 : 0;
 }
 
-unsigned char QLIB_UploadQcnFile(HANDLE handle, const char* qcnPath, const char*,
+unsigned char QLIB_UploadQcnFile(HANDLE handle, const char* qcnPath, const char* spc,
                                  unsigned char restartAfter, unsigned char, unsigned char,
                                  unsigned char) {
-  return upload(handle, qcnPath, restartAfter);
+  return upload(handle, qcnPath, spc, restartAfter);
 }
 
-unsigned char QLIB_UploadQcnFile_V2(HANDLE handle, const char* xqcnPath, const char*,
+unsigned char QLIB_UploadQcnFile_V2(HANDLE handle, const char* xqcnPath, const char* spc,
                                     unsigned char restartAfter) {
-  return upload(handle, xqcnPath, restartAfter);
+  return upload(handle, xqcnPath, spc, restartAfter);
 }
 
 unsigned char QLIB_NV_LoadNVDefinitionFile(HANDLE handle, const char* path) {
@@ -225,12 +222,11 @@ unsigned char QLIB_NV_ClearNVValues(HANDLE handle) {
 }
 
 unsigned char QLIB_DownloadCEFS_File(HANDLE handle, const char* path) {
-  const unsigned com = diagCom(handle);
-  if (!com || !path || !*path) return 0;
+  if (!isDiag(handle) || !path || !*path) return 0;
   bool ok = false;
   onLibraryThread([&] {
     nlohmann::json reply;
-    ok = askBench("cefs-backup", com, reply, {{"path", path}});
+    ok = askOn(handle, "cefs-backup", reply, {{"path", path}});
     if (ok) paceTransfer(reply.value("size", uint64_t{0}));
   });
   return ok ? 1 : 0;

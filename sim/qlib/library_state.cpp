@@ -1,9 +1,13 @@
 #include "sim/qlib/library_state.h"
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "host/bench_client.h"
@@ -29,14 +33,78 @@ uintptr_t key(HANDLE handle) {
   return reinterpret_cast<uintptr_t>(handle);
 }
 
+// This load of the library, as the bench tells its connections apart: the process and a
+// number drawn at load time (a reloaded library starts its handles afresh).
+const std::string& instanceName() {
+  static const std::string name = [] {
+    char text[48];
+    std::snprintf(text, sizeof text, "%d-%08x", static_cast<int>(::getpid()),
+                  static_cast<unsigned>(std::random_device{}()));
+    return std::string(text);
+  }();
+  return name;
+}
+
+std::string nameOf(uintptr_t handle) {
+  char text[24];
+  std::snprintf(text, sizeof text, ":%llx", static_cast<unsigned long long>(handle));
+  return instanceName() + text;
+}
+
+bool askBenchRaw(nlohmann::json request, nlohmann::json& reply) {
+  std::string error;
+  const std::string socket = host::benchSocketPath();
+  if (socket.empty()) {
+    reply = {{"ok", false}, {"error", "no bench (ZENDRAL_BENCH is not set)"}};
+    return false;
+  }
+  if (!host::benchRequest(socket, request, reply, error)) {
+    reply = {{"ok", false}, {"error", error}};
+    return false;
+  }
+  return host::benchReplyOk(reply);
+}
+
+// A library that is unloaded (or whose process ends) lets go of the ports it held.
+struct ReleaseOnUnload {
+  ~ReleaseOnUnload() {
+    nlohmann::json reply;
+    if (!gConnections.empty()) {
+      askBenchRaw({{"cmd", "disconnect-instance"}, {"instance", instanceName()}}, reply);
+    }
+  }
+} gReleaseOnUnload;
+
 }  // namespace
 
-HANDLE openConnection(const Connection& connection) {
+HANDLE reserveHandle() {
   std::lock_guard lock(gMutex);
   const uintptr_t handle = gNextHandle;
   gNextHandle += 0x10;
-  gConnections[handle] = connection;
   return reinterpret_cast<HANDLE>(handle);
+}
+
+std::string connectionName(HANDLE handle) {
+  return nameOf(key(handle));
+}
+
+HANDLE adoptConnection(const Connection& connection, HANDLE reserved) {
+  std::lock_guard lock(gMutex);
+  gConnections[key(reserved)] = connection;
+  return reserved;
+}
+
+HANDLE openConnection(const Connection& connection) {
+  HANDLE handle = reserveHandle();
+  nlohmann::json reply;
+  if (!askBenchRaw({{"cmd", "connect"},
+                    {"com", connection.com},
+                    {"conn", connectionName(handle)},
+                    {"shared", usingQpst()}},
+                   reply)) {
+    return nullptr;
+  }
+  return adoptConnection(connection, handle);
 }
 
 std::optional<Connection> findConnection(HANDLE handle) {
@@ -54,14 +122,23 @@ bool updateConnection(HANDLE handle, const std::function<void(Connection&)>& cha
   return true;
 }
 
+// Closing always works: the bench lets go of the port whatever state the module is in.
 void closeConnection(HANDLE handle) {
-  std::lock_guard lock(gMutex);
-  gConnections.erase(key(handle));
+  {
+    std::lock_guard lock(gMutex);
+    if (gConnections.erase(key(handle)) == 0) return;
+  }
+  nlohmann::json reply;
+  askBenchRaw({{"cmd", "disconnect"}, {"conn", connectionName(handle)}}, reply);
 }
 
 void closeAllConnections() {
-  std::lock_guard lock(gMutex);
-  gConnections.clear();
+  {
+    std::lock_guard lock(gMutex);
+    gConnections.clear();
+  }
+  nlohmann::json reply;
+  askBenchRaw({{"cmd", "disconnect-instance"}, {"instance", instanceName()}}, reply);
 }
 
 void setLibraryMode(unsigned char mode) {
@@ -86,17 +163,22 @@ std::string lastError(HANDLE handle) {
 bool askBench(const std::string& cmd, unsigned com, nlohmann::json& reply, nlohmann::json fields) {
   fields["cmd"] = cmd;
   fields["com"] = com;
-  std::string error;
-  const std::string socket = host::benchSocketPath();
-  if (socket.empty()) {
-    reply = {{"ok", false}, {"error", "no bench (ZENDRAL_BENCH is not set)"}};
+  return askBenchRaw(std::move(fields), reply);
+}
+
+bool askOn(HANDLE handle, const std::string& cmd, nlohmann::json& reply, nlohmann::json fields) {
+  if (!findConnection(handle)) {
+    reply = {{"ok", false}, {"error", "Invalid handle"}};
     return false;
   }
-  if (!host::benchRequest(socket, fields, reply, error)) {
-    reply = {{"ok", false}, {"error", error}};
-    return false;
-  }
-  return host::benchReplyOk(reply);
+  fields["cmd"] = cmd;
+  fields["conn"] = connectionName(handle);
+  return askBenchRaw(std::move(fields), reply);
+}
+
+bool askOn(HANDLE handle, const std::string& cmd) {
+  nlohmann::json reply;
+  return askOn(handle, cmd, reply);
 }
 
 bool askBench(const std::string& cmd, unsigned com) {

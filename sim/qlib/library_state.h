@@ -2,7 +2,9 @@
 // The simulated diagnostic library's own state and helpers: its open connections (each a
 // handle bound to a COM number), the library mode, the questions it asks the bench about the
 // module behind a COM number, its callbacks, and the pacing of its transfers. Every exported
-// function goes through here.
+// function goes through here. The bench holds the same connections (a port has one owner in
+// direct mode, a connection dies with its module's reset or unplug), so every connection is
+// opened and closed there too, and every question about a connection names it.
 
 #include <cstdint>
 #include <functional>
@@ -30,8 +32,17 @@ struct Connection {
 
 // ---- Connections ----
 
-// A new handle for `connection` (never 0, never reused, fits into 32 bits).
+// A new handle for `connection` (never 0, never reused, fits into 32 bits), once the bench let
+// it open the port; null when the port is not there or another connection owns it. In QPST
+// mode the port is shared with other QPST-mode connections.
 HANDLE openConnection(const Connection& connection);
+// The bench's name of the connection behind `handle`, for a connection the bench opened
+// itself (a Sahara connection opens with its hello).
+std::string connectionName(HANDLE handle);
+// A handle for a connection the bench already opened under `name`.
+HANDLE adoptConnection(const Connection& connection, HANDLE reserved);
+// A handle number to open a connection under.
+HANDLE reserveHandle();
 // A copy of the connection behind `handle`, or nothing when the handle is not open.
 std::optional<Connection> findConnection(HANDLE handle);
 // Changes the connection behind `handle`; false when it is not open.
@@ -57,6 +68,11 @@ std::string lastError(HANDLE handle);
 bool askBench(const std::string& cmd, unsigned com, nlohmann::json& reply,
               nlohmann::json fields = nlohmann::json::object());
 bool askBench(const std::string& cmd, unsigned com);
+// Asks the bench on the connection `handle`: the request names the connection. False (with the
+// reply's error) when the handle is not open here or the bench refuses.
+bool askOn(HANDLE handle, const std::string& cmd, nlohmann::json& reply,
+           nlohmann::json fields = nlohmann::json::object());
+bool askOn(HANDLE handle, const std::string& cmd);
 
 // Polls the bench until `ready(reply of cmd)` or the (scaled) time-out passes.
 bool waitForBench(const std::string& cmd, unsigned com, unsigned timeoutMs,

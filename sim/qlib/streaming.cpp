@@ -15,7 +15,7 @@ constexpr unsigned kPiecesPerReport = 16;
 
 class Stream {
  public:
-  Stream(HANDLE handle, unsigned com, uint64_t total) : handle_(handle), com_(com), total_(total) {}
+  Stream(HANDLE handle, uint64_t total) : handle_(handle), total_(total) {}
 
   // Whether each image is announced ("Downloading <file>"); a module may stay quiet.
   void setAnnounce(bool announce) { announce_ = announce; }
@@ -26,8 +26,16 @@ class Stream {
     return false;
   }
 
-  bool report() {
-    if (askBench("transfer", com_, reply_, {{"stage", "cp"}, {"done", done_}, {"total", total_}})) {
+  // Tells the bench how far the download is and what the partition being written holds so
+  // far: the module writes the bytes as they arrive.
+  bool report(const StreamImage& image, uint64_t written, sim::Sha256 hash) {
+    if (askOn(handle_, "transfer", reply_,
+              {{"stage", "cp"},
+               {"done", done_},
+               {"total", total_},
+               {"partition", image.partition},
+               {"written", written},
+               {"sha256", hash.hexDigest()}})) {
       return true;
     }
     return fail("Target not responding, download stopped");
@@ -38,6 +46,10 @@ class Stream {
     std::ifstream file(image.path, std::ios::binary);
     if (!file) return fail("Cannot open file " + image.path);
     if (announce_) emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT, "Downloading " + image.path);
+    if (!askOn(handle_, "partition-begin", reply_, {{"name", image.partition}})) {
+      return fail("Partition " + image.partition +
+                  " refused: " + reply_.value("error", "no answer"));
+    }
     emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT,
                 "Opening partition " + image.partition + " at address 0x00000000");
     sim::Sha256 hash;
@@ -45,26 +57,27 @@ class Stream {
     unsigned pieces = 0;
     char piece[kPieceSize];
     for (;;) {
+      if (pieces % kPiecesPerReport == 0) {
+        paceTransfer(pieces == 0 ? 0 : kPiecesPerReport * kPieceSize);
+        if (!report(image, size, hash)) return false;
+      }
       file.read(piece, sizeof piece);
       const size_t got = static_cast<size_t>(file.gcount());
       if (got == 0) break;
       hash.update(piece, got);
       size += got;
       done_ += got;
+      ++pieces;
       emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TRANSFER, "SEND_ASYNC(" + std::to_string(got) + ")");
-      if (++pieces % kPiecesPerReport == 0) {
-        paceTransfer(kPiecesPerReport * kPieceSize);
-        if (!report()) return false;
-      }
     }
     if (file.bad()) return fail("Cannot read file " + image.path);
     paceTransfer((pieces % kPiecesPerReport) * kPieceSize);
-    if (!report()) return false;
+    if (!report(image, size, hash)) return false;
     const nlohmann::json record = {{"name", image.partition},
                                    {"size", size},
                                    {"sha256", hash.hexDigest()},
                                    {"via", "streaming"}};
-    if (!askBench("partition", com_, reply_, record)) {
+    if (!askOn(handle_, "partition", reply_, record)) {
       return fail("Partition " + image.partition +
                   " not written: " + reply_.value("error", "no answer"));
     }
@@ -74,7 +87,6 @@ class Stream {
 
  private:
   HANDLE handle_;
-  unsigned com_;
   uint64_t total_;
   uint64_t done_ = 0;
   bool announce_ = true;
@@ -94,10 +106,9 @@ bool runStreamingDownload(HANDLE handle, const StreamRequest& request) {
     setLastError(handle, "Invalid handle");
     return false;
   }
-  const unsigned com = connection->com;
   uint64_t total = 0;
   for (const StreamImage& image : request.images) total += fileSize(image.path);
-  Stream stream(handle, com, total);
+  Stream stream(handle, total);
 
   nlohmann::json reply, begin = {{"override", request.overridePartitionTable}};
   if (!request.programmerPath.empty()) {
@@ -110,27 +121,28 @@ bool runStreamingDownload(HANDLE handle, const StreamRequest& request) {
     emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT,
                 "Loading Flash Programmer File " + request.programmerPath);
     paceTransfer(size);
-    begin["programmer"] = fileName(request.programmerPath);
-    begin["sha256"] = sha;
+    begin["programmer"] = request.programmerPath;
   }
-  if (!askBench("stream-begin", com, reply, begin)) {
+  if (!request.partitionTablePath.empty()) {
+    if (fileSize(request.partitionTablePath) == 0) {
+      return stream.fail("Cannot open partition table " + request.partitionTablePath);
+    }
+    begin["table"] = request.partitionTablePath;
+  }
+  if (!askOn(handle, "stream-begin", reply, begin)) {
     return stream.fail("Download mode not reached: " + reply.value("error", "no answer"));
   }
   stream.setAnnounce(reply.value("announce", true));
   emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT, "Streaming download session start");
   emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT, "Sending HELLO to flash programmer");
   if (!request.partitionTablePath.empty()) {
-    if (fileSize(request.partitionTablePath) == 0) {
-      return stream.fail("Cannot open partition table " + request.partitionTablePath);
-    }
     emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT, "Partition table accepted");
   }
-  if (!stream.report()) return false;
   for (const StreamImage& image : request.images) {
     if (!stream.sendImage(image)) return false;
   }
   if (request.bootAfterDownload) {
-    if (!askBench("stream-end", com, reply)) {
+    if (!askOn(handle, "stream-end", reply)) {
       return stream.fail("Reset failed: " + reply.value("error", "no answer"));
     }
     emitTextLog(handle, QLIB_TEXT_LOG_TYPE_TEXT, "Reset sent to target");

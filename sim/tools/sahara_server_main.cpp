@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     say("INFO: function: sahara_start:767 Sent " + std::to_string(size * step / 4) + " bytes");
   }
   const std::string name = programmer.substr(programmer.find_last_of("/\\") + 1);
-  if (!askBench("sahara-programmer", com, reply, {{"name", name}, {"sha256", sha}})) {
+  if (!askBench("sahara-programmer", com, reply,
+                {{"name", name}, {"sha256", sha}, {"path", programmer}})) {
     return failed(reply.value("error", "The target refused the image"));
   }
   say("INFO: function: sahara_start:814 Received END_IMAGE_TX for image 13");

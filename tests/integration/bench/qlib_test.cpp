@@ -255,15 +255,25 @@ TEST_F(Library, Qca9x07RoadWritesPartitionsWithCallbacksAndRestoresTheNvItems) {
   ASSERT_EQ(
       fn<QLIB_NV_LoadNVsFromQCN_t>("QLIB_NV_LoadNVsFromQCN")(r, backup.c_str(), &count, &code), 1);
   EXPECT_GT(count, 2000);
-  ASSERT_EQ(fn<QLIB_NV_WriteNVsToMobile_t>("QLIB_NV_WriteNVsToMobile")(r, &code), 1);
-  EXPECT_EQ(code, 0);
-  EXPECT_EQ(moduleState("1")["nvSha256"], calibrated);
-  // A reset restarts the module; the handle answers again once it is back.
+  EXPECT_EQ(fn<QLIB_NV_WriteNVsToMobile_t>("QLIB_NV_WriteNVsToMobile")(r, &code), 0)
+      << "without the SPC and FTM mode the module refuses the items";
+  // FTM mode: set, then a reset. The handle answers again once it is back and asked for.
+  const unsigned char on = 1;
+  unsigned short written = 9;
+  ASSERT_EQ(fn<QLIB_DIAG_NV_WRITE_F_t>("QLIB_DIAG_NV_WRITE_F")(r, 453, &on, 1, &written), 1);
   ASSERT_EQ(fn<QLIB_DIAG_CONTROL_F_t>("QLIB_DIAG_CONTROL_F")(r, QLIB_PHONE_MODE_RESET), 1);
   ASSERT_TRUE(
       waitFor([&] { return fn<QLIB_IsPhoneConnected_t>("QLIB_IsPhoneConnected")(r) == 0; }));
+  unsigned char flushed = fn<QLIB_FlushRxBuffer_t>("QLIB_FlushRxBuffer")(r);
+  EXPECT_EQ(flushed, 0) << "no call on a handle succeeds while its port is away";
   ASSERT_TRUE(
       waitFor([&] { return fn<QLIB_IsPhoneConnected_t>("QLIB_IsPhoneConnected")(r) == 1; }));
+  ASSERT_EQ(fn<QLIB_DIAG_SPC_F_t>("QLIB_DIAG_SPC_F")(
+                r, reinterpret_cast<const unsigned char*>("271828"), &accepted),
+            1);
+  ASSERT_EQ(fn<QLIB_NV_WriteNVsToMobile_t>("QLIB_NV_WriteNVsToMobile")(r, &code), 1);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(moduleState("1")["nvSha256"], calibrated);
   fn<QLIB_DisconnectAllServers_t>("QLIB_DisconnectAllServers")();
   EXPECT_EQ(fn<QLIB_IsPhoneConnected_t>("QLIB_IsPhoneConnected")(r), 0);
 }

@@ -36,12 +36,19 @@ class StationSide : public BenchFixture {
   std::string atExchange(int com, const std::string& command) {
     EXPECT_EQ(OpenComConfig(com, nullptr, 115200, 0, 8, 1, 512, 512), 0);
     SetComTime(com, 2.0);
+    FlushInQ(com);  // what the module printed before (its banner) is not the reply
     EXPECT_EQ(ComWrt(com, command.data(), static_cast<int>(command.size())),
               static_cast<int>(command.size()));
     char reply[257] = {};
     const int n = ComRd(com, reply, 256);
     CloseCom(com);
     return n > 0 ? std::string(reply, static_cast<size_t>(n)) : "";
+  }
+
+  // A restart command is only echoed: the module restarts before it could answer OK. The
+  // banner of a module that has just booted may come around the echo.
+  static bool echoOnly(const std::string& reply, const std::string& command) {
+    return reply.find(command) != std::string::npos && reply.find("OK") == std::string::npos;
   }
 
   std::unique_ptr<host::DeviceDirectory> directory_;
@@ -101,7 +108,7 @@ TEST_F(StationSide, BootLoaderShowsAFastbootDeviceThatFlashesAndReboots) {
     for (int i = 0; i < 100000; ++i) file.put(static_cast<char>(i * 7));
   }
   plug("Qca9x07", {"fastboot-fail:system"});
-  EXPECT_EQ(atExchange(12, "at+bootldr\r"), "at+bootldr\r");
+  EXPECT_TRUE(echoOnly(atExchange(12, "at+bootldr\r"), "at+bootldr\r"));
   ASSERT_TRUE(waitForMode("1", "fastboot"));
   std::vector<std::string> paths;
   ASSERT_EQ(directory_->listUsbInterfaces(paths), 0);
@@ -162,8 +169,8 @@ TEST_F(StationSide, FastbootFaultsPullTheModuleOrHideTheLoader) {
   }
   plug("Qca9x07", {"unplug:ap:50"});
   plug("Qca9x07", {"no-fastboot"});
-  EXPECT_EQ(atExchange(12, "at+bootldr\r"), "at+bootldr\r");
-  EXPECT_EQ(atExchange(22, "at+bootldr\r"), "at+bootldr\r");
+  EXPECT_TRUE(echoOnly(atExchange(12, "at+bootldr\r"), "at+bootldr\r"));
+  EXPECT_TRUE(echoOnly(atExchange(22, "at+bootldr\r"), "at+bootldr\r"));
   ASSERT_TRUE(waitForMode("1", "fastboot"));
   const std::string device =
       "tcp:127.0.0.1:" + std::to_string(moduleState("1")["fastbootTcpPort"].get<int>());

@@ -321,11 +321,17 @@ class Qca9x07RoadTest : public ::testing::Test {
   // the AP download.
   std::map<std::string, fs::path> defaultPartitions() const {
     const fs::path f = firmware();
-    return {{"sbl", f / "sbl1.mbn"},          {"tz", f / "tz.mbn"},
-            {"devcfg", f / "devcfg.mbn"},     {"rpm", f / "rpm.mbn"},
-            {"aboot", f / "appsboot.mbn"},    {"boot", f / "boot.img"},
-            {"system", f / "system.img"},     {"modem", f / "modem.img"},
-            {"recovery", f / "recovery.img"}, {"recoveryfs", f / "recoveryfs.img"},
+    return {{"partition", f / "partition.mbn"},
+            {"sbl", f / "sbl1.mbn"},
+            {"tz", f / "tz.mbn"},
+            {"devcfg", f / "devcfg.mbn"},
+            {"rpm", f / "rpm.mbn"},
+            {"aboot", f / "appsboot.mbn"},
+            {"boot", f / "boot.img"},
+            {"system", f / "system.img"},
+            {"modem", f / "modem.img"},
+            {"recovery", f / "recovery.img"},
+            {"recoveryfs", f / "recoveryfs.img"},
             {"userdata", f / "userdata.img"}};
   }
 

@@ -12,50 +12,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "sim/bench/bench.h"
+#include "bench_model_fixture.h"
 
 namespace sim {
 namespace {
-
-// Every restart of a module is scaled by this (read once, before the first restart).
-const bool kSmallTimeScale = [] { return ::setenv("ZENDRAL_TIME_SCALE", "0.001", 1) == 0; }();
-
-using nlohmann::json;
-
-class BenchModel : public ::testing::Test {
- protected:
-  BenchModel() : bench([this](const json& event) { events.push_back(event); }) {}
-
-  std::string plug(const std::string& platform, json faults = json::array()) {
-    json reply = bench.handle({{"cmd", "plug"}, {"platform", platform}, {"faults", faults}});
-    EXPECT_TRUE(reply["ok"]) << reply.dump();
-    return reply.value("id", "");
-  }
-  json ask(const std::string& cmd, int com, json fields = json::object()) {
-    fields["cmd"] = cmd;
-    fields["com"] = com;
-    return bench.handle(fields);
-  }
-  std::string mode(const std::string& id) { return modeText(bench.moduleById(id)->mode()); }
-  // Runs the bench until `done` holds; false when it does not within a generous while.
-  bool runUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 5000; ++i) {
-      bench.run();
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
-  std::vector<std::string> portNames() {
-    std::vector<std::string> names;
-    const json reply = bench.handle({{"cmd", "ports"}});
-    for (const auto& port : reply["ports"]) names.push_back(port["name"]);
-    return names;
-  }
-
-  std::vector<json> events;
-  Bench bench;
-};
 
 TEST_F(BenchModel, PluggedModuleShowsDiagnosticAndAtPortsOnPtys) {
   ASSERT_TRUE(kSmallTimeScale);
@@ -107,7 +67,8 @@ TEST_F(BenchModel, Qca9x07RoadFromSwitchThroughStreamingToFastbootAndBack) {
   const json hello = ask("sahara-connect", 13);
   ASSERT_TRUE(hello["ok"]);
   EXPECT_EQ(hello["version"], 2);
-  ASSERT_TRUE(ask("sahara-programmer", 13, {{"name", "NPRG9x07.mbn"}, {"sha256", "ab"}})["ok"]);
+  ASSERT_TRUE(
+      ask("sahara-programmer", 13, {{"path", firmwareFile("Qca9x07", "NPRG9x07.mbn")}})["ok"]);
   ASSERT_TRUE(ask("stream-begin", 13, {{"override", true}})["ok"]);
   ASSERT_TRUE(ask("partition", 13, {{"name", "0:SBL"}, {"size", 10}, {"sha256", "cd"}})["ok"]);
   ASSERT_TRUE(ask("stream-end", 13)["ok"]);
@@ -132,7 +93,8 @@ TEST_F(BenchModel, DownloadPortIdentityFollowsThePlatform) {
   ASSERT_TRUE(runUntil([&] { return mode(id) == "download"; }));
   EXPECT_EQ(portNames(), std::vector<std::string>{"Qualcomm HS-USB QDLoader 9008 (COM11)"});
   EXPECT_FALSE(ask("sahara-connect", 11)["ok"]) << "its programmer is not sent over Sahara";
-  EXPECT_TRUE(ask("stream-begin", 11, {{"programmer", "NPRG9x15.hex"}})["ok"]);
+  EXPECT_TRUE(
+      ask("stream-begin", 11, {{"programmer", firmwareFile("Qca9x15", "NPRG9x15.hex")}})["ok"]);
 
   const std::string edl = plug("Qca8909");
   ASSERT_TRUE(ask("switch-edl", 21)["ok"]);
@@ -199,12 +161,17 @@ TEST_F(BenchModel, NvItemsBackupAndRestoreRoundTrip) {
 TEST_F(BenchModel, AtPortAnswersOnItsTtyAndRestartsIntoTheBootLoader) {
   const std::string id = plug("Qca9x07");
   const std::string tty = bench.handle({{"cmd", "ports"}})["ports"][1]["tty"];
-  const int fd = ::open(tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  const int fd = openRawTty(tty);
   ASSERT_GE(fd, 0);
-  termios raw{};
-  ::tcgetattr(fd, &raw);
-  ::cfmakeraw(&raw);
-  ::tcsetattr(fd, TCSANOW, &raw);
+  // The port says what a module says after boot; the exchanges below start after that.
+  std::string banner;
+  ASSERT_TRUE(runUntil([&] {
+    char buffer[256];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) banner.append(buffer, static_cast<size_t>(n));
+    return banner.find("+CPIN: READY\r\n") != std::string::npos;
+  }));
+  EXPECT_EQ(banner, "\r\nRDY\r\n\r\n+CFUN: 1\r\n\r\n+CPIN: READY\r\n");
   auto exchange = [&](const std::string& command) {
     EXPECT_EQ(::write(fd, command.data(), command.size()), static_cast<ssize_t>(command.size()));
     std::string reply;
