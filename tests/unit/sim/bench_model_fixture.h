@@ -49,7 +49,11 @@ class BenchModel : public ::testing::Test {
     if (!std::filesystem::exists(dir)) {
       std::vector<std::string> written;
       std::string error;
-      EXPECT_TRUE(makeFirmware({platform, dir.string(), 0.01, "", 1}, written, error)) << error;
+      FirmwareOptions options;
+      options.platform = platform;
+      options.folder = dir.string();
+      options.sizeScale = 0.01;
+      EXPECT_TRUE(makeFirmware(options, written, error)) << error;
     }
     return (dir / name).string();
   }
