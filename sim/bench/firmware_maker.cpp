@@ -127,8 +127,10 @@ bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& writ
     return false;
   }
   for (const auto& [name, size] : options.exactSizes) {
-    const bool known = std::any_of(profile->firmware.begin(), profile->firmware.end(),
-                                   [&name](const FirmwareFile& file) { return name == file.name; });
+    const std::string& wanted = name;  // clang 14 cannot capture a structured binding
+    const bool known =
+        std::any_of(profile->firmware.begin(), profile->firmware.end(),
+                    [&wanted](const FirmwareFile& file) { return wanted == file.name; });
     if (!known) {
       error = "'" + name + "' is not a file of the " + profile->name + " firmware";
       return false;
