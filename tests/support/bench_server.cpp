@@ -15,8 +15,12 @@ constexpr int kRequestLimitMs = 1000;
 
 }  // namespace
 
-BenchServer::BenchServer(const std::string& program, const std::string& socket) : socket_(socket) {
-  process_ = host::ChildProcess::start({program, "serve", "--socket", socket_}, &error_);
+BenchServer::BenchServer(const std::string& program, const std::string& socket,
+                         const std::vector<std::string>& options)
+    : socket_(socket) {
+  std::vector<std::string> command = {program, "serve", "--socket", socket_};
+  command.insert(command.end(), options.begin(), options.end());
+  process_ = host::ChildProcess::start(command, &error_);
   if (!process_) {
     if (error_.empty()) error_ = "cannot start " + program;
     return;

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -14,9 +15,10 @@ namespace test_support {
 
 class BenchServer {
  public:
-  // Starts `program serve --socket SOCKET` and waits until the bench answers (for a generous
-  // while: a guard against hangs only).
-  BenchServer(const std::string& program, const std::string& socket);
+  // Starts `program serve --socket SOCKET [options]` and waits until the bench answers (for a
+  // generous while: a guard against hangs only).
+  BenchServer(const std::string& program, const std::string& socket,
+              const std::vector<std::string>& options = {});
   ~BenchServer();
 
   BenchServer(const BenchServer&) = delete;

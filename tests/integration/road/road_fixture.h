@@ -209,7 +209,8 @@ class Qca9x07RoadTest : public ::testing::Test {
     socket_ = (dir_ / "bench.sock").string();
     // The station, the simulated library and the bench tools all find the bench by this.
     ::setenv("ZENDRAL_BENCH", socket_.c_str(), 1);
-    bench_ = std::make_unique<test_support::BenchServer>(binPath("zendral-bench"), socket_);
+    bench_ = std::make_unique<test_support::BenchServer>(binPath("zendral-bench"), socket_,
+                                                         benchOptions_);
     ASSERT_TRUE(bench_->ready()) << bench_->error();
     const test_support::ProgramRun made = test_support::runProgram(
         {binPath("zendral-bench"), "make-firmware", "--platform", "Qca9x07", firmware().string(),
@@ -263,6 +264,7 @@ class Qca9x07RoadTest : public ::testing::Test {
     return reply.value("id", "");
   }
   void unplug(const std::string& id) { benchRequest({{"cmd", "unplug"}, {"id", id}}); }
+  void replug(const std::string& id) { benchRequest({{"cmd", "replug"}, {"id", id}}); }
 
   json benchRequest(const json& request) { return bench_->request(request); }
 
@@ -352,6 +354,7 @@ class Qca9x07RoadTest : public ::testing::Test {
   std::unique_ptr<StationProcess> station_;
   std::map<std::string, std::string> cfg_;  // texts of cfg.ini's "Platform" section
   std::map<std::string, bool> flags_;       // its flags
+  std::vector<std::string> benchOptions_;   // for `zendral-bench serve`, set before SetUp
 };
 
 }  // namespace road_test
