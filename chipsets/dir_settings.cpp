@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/platform_file.h"
 #include "platform/platform_settings.h"
 
 namespace {
@@ -32,6 +33,22 @@ int readQcnHighLimit(IniDocument* doc) {
   const int result = readDirUnsigned(doc, "Qcn File High Limit", qcnFileHighLimit);
   if (qcnFileHighLimit == 0) qcnFileHighLimit = 1000;
   return result;
+}
+
+int readFolderSettings(IniDocument* doc, const char* file, std::string& folder) {
+  int result = readPlatformIniFile(doc, file);
+  if (result < 0) return result;
+  if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
+  if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
+  return readQcnHighLimit(doc);
+}
+
+void putFolderSettings(IniDocument* d, const std::string& folder, IniWrites& put) {
+  put(Ini_PutString(d, kDirSection, "Dir Path", folder.c_str()));
+  put(Ini_PutString(d, kDirSection, "Qcn Path", folder.c_str()));
+  put(Ini_PutString(d, kDirSection, "CheckCFUN", checkCFUNStr.c_str()));
+  put(Ini_PutUInt(d, kDirSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)));
+  put(Ini_PutUInt(d, kDirSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)));
 }
 
 int writePlatformIni(IniDocument* doc, const char* file, const IniWrites& writes) {

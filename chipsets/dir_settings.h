@@ -26,6 +26,11 @@ int readDirFlag(IniDocument* doc, const char* item, Flag& out) {
 // Reads the high QCN size limit; 0, which would refuse every backup, becomes 1000.
 int readQcnHighLimit(IniDocument* doc);
 
+// Reads `file` (one that does not exist yet as empty settings) and the items most folder
+// settings begin with: "Dir Path" into `folder`, then
+// the two QCN size limits. The first negative result ends it.
+int readFolderSettings(IniDocument* doc, const char* file, std::string& folder);
+
 // Collects the results of a save's writes and keeps the first failure.
 class IniWrites {
  public:
@@ -37,6 +42,10 @@ class IniWrites {
  private:
   int first_ = 0;
 };
+
+// Writes the items every firmware folder's settings begin with: "Dir Path" and "Qcn Path" (both
+// `folder`), "CheckCFUN" and the two QCN size limits.
+void putFolderSettings(IniDocument* doc, const std::string& folder, IniWrites& put);
 
 // Writes `doc` to `file` (a path under Platform/, created when missing) unless a write into
 // the document failed; returns the first failure or the store's write result.

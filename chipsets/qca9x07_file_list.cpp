@@ -41,11 +41,8 @@ constexpr char kMissingQmbnText[] = "You must have qmbn file in firmware path be
 
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, std::string& folder) {
-  int result = readPlatformIniFile(doc, kIniFile);
+  int result = readFolderSettings(doc, kIniFile, folder);
   if (result < 0) return result;
-  if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
-  if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
-  if ((result = readQcnHighLimit(doc)) < 0) return result;
   if ((result = readDirUnsigned(doc, "DLDelayTime", iDLDelayTime)) < 0) return result;
   if ((result = readDirText(doc, "CheckCFUN", checkCFUNStr)) < 0) return result;
   if ((result = readDirFlag(doc, "UseQcn", bUseQcnQca9x07)) < 0) return result;
@@ -209,13 +206,8 @@ int saveQca9x07FileList(host::FileTable& table) {
   IniDocumentPtr doc(Ini_New(0));
   if (!doc) return -12;
   IniDocument* d = doc.get();
-  const std::string folder = table.path(1);
   IniWrites put;
-  put(Ini_PutString(d, kDirSection, "Dir Path", folder.c_str()));
-  put(Ini_PutString(d, kDirSection, "Qcn Path", folder.c_str()));
-  put(Ini_PutString(d, kDirSection, "CheckCFUN", checkCFUNStr.c_str()));
-  put(Ini_PutUInt(d, kDirSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)));
-  put(Ini_PutUInt(d, kDirSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)));
+  putFolderSettings(d, table.path(1), put);
   put(Ini_PutUInt(d, kDirSection, "DLDelayTime", static_cast<uint32_t>(iDLDelayTime)));
   put(Ini_PutBoolean(d, kDirSection, "UseQcn", bUseQcnQca9x07));
   put(Ini_PutBoolean(d, kDirSection, "NotUseQPST", gNotUseQPST));

@@ -82,12 +82,7 @@ int runDownload(CpRun& run) {
   if (run.request.portKind == kDiagnosticPort && !switchToDownload(run)) return -1;
   if (run.request.portKind == kEmergencyPort && !checkEmergencyPort(run)) return -1;
   const Qca9x15Firmware& fw = qca9x15Firmware();
-  if (streamPartitions(run, streaming(), {fw.partitionFile, fw.userPartitions}) ==
-      StreamResult::Success) {
-    return 0;
-  }
-  logDownloadError(run, run.diag);
-  return -1;
+  return streamPartitionsOrReport(run, streaming(), {fw.partitionFile, fw.userPartitions});
 }
 
 // From the QCN backup on, every end closes the AT port and the run's connection.

@@ -1,5 +1,6 @@
 #include "chipsets/streaming_download.h"
 
+#include "chipsets/cp_steps.h"
 #include "host/station_options.h"
 
 namespace {
@@ -37,4 +38,11 @@ StreamResult streamPartitions(CpRun& run, const StreamingDownload& streaming,
   }
   run.say(streaming.partitionDiffText);
   return StreamResult::PartitionDiff;
+}
+
+int streamPartitionsOrReport(CpRun& run, const StreamingDownload& streaming,
+                             const StreamFiles& files) {
+  if (streamPartitions(run, streaming, files) == StreamResult::Success) return 0;
+  logDownloadError(run, run.diag);
+  return -1;
 }

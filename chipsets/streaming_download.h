@@ -45,3 +45,7 @@ struct StreamFiles {
 // case) the partition-diff text.
 StreamResult streamPartitions(CpRun& run, const StreamingDownload& streaming,
                               const StreamFiles& files);
+
+// Streams as above and, when that fails, logs the library's reason too. 0 or -1.
+int streamPartitionsOrReport(CpRun& run, const StreamingDownload& streaming,
+                             const StreamFiles& files);

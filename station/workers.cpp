@@ -90,16 +90,27 @@ void finishQca9x07Restore(ThreadData& slot, const DownloadRequest& request) {
   at.setAtCmd(request, "at+creset\r", nullptr);
 }
 
-// After a good QCN restore the module returns for its EFS backup. When the QCN work drove the
-// port itself, the module's ports may already be back: look for them on the UI thread, where
-// every port scan that can report runs.
-void waitForEfsBackup(ThreadData& slot) {
-  setSlotState(slot, DUT_BACKUP_EFS);
-  host::Delay(1.0);
-  if (!gNotUseQPST) return;
+// Looks for the module's ports on the UI thread, where every port scan that can report runs:
+// after QCN work that drove the port itself they may already be back.
+void scanForReturnedPorts() {
   host::uiLoop().post([] {
     if (!host::stopRequested()) ScanComPorts();
   });
+}
+
+// After a good QCN restore the module returns for its EFS backup.
+void waitForEfsBackup(ThreadData& slot) {
+  setSlotState(slot, DUT_BACKUP_EFS);
+  host::Delay(1.0);
+  if (gNotUseQPST) scanForReturnedPorts();
+}
+
+// Qca9x25's restore always drives the port itself and ends with the module's reset out of FTM
+// mode, whose return has already been seen: the present port completes the run.
+void finishQca9x25Restore(ThreadData& slot) {
+  setSlotState(slot, DUT_WAIT_REBOOT);
+  host::Delay(1.0);
+  scanForReturnedPorts();
 }
 
 void afterTp(ThreadData& slot, int dut, int result, PlatformType type,
@@ -111,6 +122,8 @@ void afterTp(ThreadData& slot, int dut, int result, PlatformType type,
     waitForEfsBackup(slot);
   } else if (type == kQca9x07) {
     finishQca9x07Restore(slot, request);
+  } else if (type == kQca9x25) {
+    finishQca9x25Restore(slot);
   } else if (type == kQca8909 || type == kQca6695 || type == kQca6270) {
     setSlotState(slot, DUT_IDLE);
     updateStatus(dut, 0);

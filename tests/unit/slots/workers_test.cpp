@@ -111,7 +111,7 @@ TEST_F(WorkersTest, TpStepsByType) {
   const Case cases[] = {
       {kQca9x15, 0, 0, DUT_BACKUP_EFS}, {kQca9206, 0, 0, DUT_BACKUP_EFS},
       {kQca9x07, 0, 1, DUT_BACKUP_EFS}, {kQca9x07, 0, 0, DUT_WAIT_REBOOT},
-      {kQca8909, 0, 0, DUT_IDLE},       {kQca9x25, 0, 0, DUT_QCN_RESTORE},
+      {kQca8909, 0, 0, DUT_IDLE},       {kQca9x25, 0, 0, DUT_WAIT_REBOOT},
       {kQca6695, -2, 0, DUT_WAIT_QCN},
   };
   for (const Case& c : cases) {
