@@ -20,7 +20,6 @@
 #include "host/report.h"
 #include "host/station_options.h"
 #include "ini/inifile.h"
-#include "platform/platform_file.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
 

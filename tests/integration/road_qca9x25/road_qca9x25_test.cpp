@@ -188,10 +188,12 @@ class Qca9x25RoadTest : public ::testing::Test {
     }) && station_->waitForMessage("Update Success!");
   }
 
-  // Every partition the module recorded equals its file, and every file was written.
+  // Every partition the module recorded (the streamed partition table too) equals its file,
+  // and every file was written.
   void expectPartitionsEqualFiles(const std::string& id) {
     const fs::path f = firmware();
-    const std::map<std::string, fs::path> sources = {{"sbl", f / "sbl1.mbn"},
+    const std::map<std::string, fs::path> sources = {{"partition", f / "partition.mbn"},
+                                                     {"sbl", f / "sbl1.mbn"},
                                                      {"sdi", f / "sdi.mbn"},
                                                      {"tz", f / "tz.mbn"},
                                                      {"mba", f / "mba.mbn"},
