@@ -9,7 +9,8 @@
 namespace {
 
 constexpr ChipsetServices kRealServices = {
-    qca_load_lib, CheckCFUN, backupQcn, PrintQLibVersion, flash_all, ReadDeviceInfo, WriteNvItem,
+    qca_load_lib, CheckCFUN,      backupQcn,   PrintQLibVersion,
+    flash_all,    ReadDeviceInfo, WriteNvItem, IfNeedUpdateVersion,
 };
 
 ChipsetServices gServices = kRealServices;

@@ -19,6 +19,8 @@ struct ChipsetServices {
   int (*readDeviceInfo)(const DownloadRequest& request, std::string* flashId) = nullptr;
   // Clears NV items 3628 and 3629 over AT; 1 or 0.
   int (*writeNvItem)(const DownloadRequest& request) = nullptr;
+  // Whether the module's AP revision equals the backup firmware's version, over AT; 1 or 0.
+  int (*ifNeedUpdateVersion)(const DownloadRequest& request) = nullptr;
 };
 
 // The services in use (the real ones until a test changes them).

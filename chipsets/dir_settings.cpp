@@ -16,8 +16,12 @@ constexpr size_t kTextSize = 260;
 }  // namespace
 
 int readDirText(IniDocument* doc, const char* item, std::string& out) {
+  return readSectionText(doc, kDirSection, item, out);
+}
+
+int readSectionText(IniDocument* doc, const char* section, const char* item, std::string& out) {
   char buffer[kTextSize];
-  const int result = Ini_GetStringIntoBuffer(doc, kDirSection, item, buffer, sizeof buffer);
+  const int result = Ini_GetStringIntoBuffer(doc, section, item, buffer, sizeof buffer);
   if (result >= 0) out = buffer;
   return result;
 }

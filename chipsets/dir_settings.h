@@ -11,6 +11,8 @@ inline constexpr char kDirSection[] = "Dir";
 
 // Absent texts read as empty text.
 int readDirText(IniDocument* doc, const char* item, std::string& out);
+// The same for a text of another section.
+int readSectionText(IniDocument* doc, const char* section, const char* item, std::string& out);
 // Absent numbers keep their value; larger values than an int holds read as its largest.
 int readDirUnsigned(IniDocument* doc, const char* item, int& out);
 

@@ -6,6 +6,7 @@
 //   zendral-bench --socket PATH unplug ID | replug ID | state | quit
 //   zendral-bench make-firmware --platform NAME DIR [--size-scale F] [--station-dir DIR]
 //                               [--seed N] [--big-image NAME=BYTES]...
+//                               [--variant elf|sdx55|9x55|9x45]   (Qca8909's firmware families)
 //
 // The socket defaults to ZENDRAL_BENCH. `plug` prints the new module's id, `state` the JSON
 // state of every module. `--timing real` keeps the modules' own delays (restarts, port
@@ -30,7 +31,8 @@ int usage() {
                " [--flash MB] [--fault FAULT]...\n"
                "       zendral-bench [--socket PATH] unplug ID | replug ID | state | quit\n"
                "       zendral-bench make-firmware --platform NAME DIR [--size-scale F]"
-               " [--station-dir DIR] [--seed N] [--big-image NAME=BYTES]...\n");
+               " [--station-dir DIR] [--seed N] [--big-image NAME=BYTES]...\n"
+               "                    [--variant elf|sdx55|9x55|9x45]\n");
   return 2;
 }
 
@@ -161,6 +163,7 @@ int makeFirmwareCommand(const Arguments& args) {
   options.platform = args.option("platform");
   options.folder = args.positional[0];
   options.stationFolder = args.option("station-dir");
+  options.variant = args.option("variant");
   char* end = nullptr;
   const std::string scale = args.option("size-scale", "1");
   options.sizeScale = std::strtod(scale.c_str(), &end);

@@ -78,7 +78,10 @@ AtOutcome answer(const std::string& command, AtState& state, const ModuleFaults&
   }
   if (key == "AT+CDEVICE?") return {ok("+CDEVICE: Flash Device: " + state.flashId)};
   if (key == "AT+CGMR") return {ok(state.revision)};
-  if (key == "AT+ORVANEATI") return {ok("+ORVANEATI: APRev:" + state.revision)};
+  if (key == "AT+ORVANEATI") {
+    return {
+        ok("+ORVANEATI: APRev:" + (state.apRevision.empty() ? state.revision : state.apRevision))};
+  }
   if (key.rfind("AT+CNVW=", 0) == 0) {
     return {writeNvItem(command.substr(8), state) ? ok() : kError};
   }

@@ -25,6 +25,7 @@ struct AtState {
   uint16_t productId = 0;
   bool adbEnabled = false;
   std::string revision;
+  std::string apRevision;  // "AT+ORVANEATI"; empty: `revision`
   std::string flashId;
   NvItems* nvItems = nullptr;
 };

@@ -173,7 +173,8 @@ nlohmann::json Bench::handlePortRequest(const std::string& cmd, const nlohmann::
     const ModuleFaults& faults = module.faults();
     return okReply({{"toolHang", faults.toolHang},
                     {"saharaFail", faults.saharaFail},
-                    {"firehoseError", faults.firehoseError}});
+                    {"firehoseError", faults.firehoseError},
+                    {"firehoseHang", faults.firehoseHang}});
   }
   if (cmd == "phone") return okReply({{"connected", module.phoneConnected(com)}});
   if (cmd == "phone-status") return okReply({{"status", module.qpstPhoneStatus(com)}});
@@ -318,7 +319,8 @@ nlohmann::json Bench::handleStreaming(const std::string& cmd, VirtualModule& mod
     return okReply();
   }
   if (cmd == "reset") {
-    module.recordCommand("firehose", "reset");
+    const std::string firmware = request.value("firmware", "");
+    module.recordCommand("firehose", firmware.empty() ? "reset" : "reset into " + firmware);
     module.restartNormal();
     return okReply();
   }

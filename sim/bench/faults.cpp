@@ -56,6 +56,7 @@ bool addFault(const std::string& fault, ModuleFaults& faults, std::string& error
   if (name == "stream-quiet") flag = &faults.streamQuiet;
   if (name == "firehose-error") flag = &faults.firehoseError;
   if (name == "tool-hang") flag = &faults.toolHang;
+  if (name == "firehose-hang") flag = &faults.firehoseHang;
   if (flag) {
     if (hasArguments) {
       error = "fault '" + name + "' takes no argument";

@@ -23,6 +23,7 @@
 //                          any of them (no "Downloading <file>" texts)
 //   firehose-error         the Firehose image load reports an error
 //   tool-hang              the outside tools stop answering (they end only when killed)
+//   firehose-hang          the Firehose tool stops answering after its first image
 
 #include <cstdint>
 #include <optional>
@@ -55,6 +56,7 @@ struct ModuleFaults {
   bool streamQuiet = false;
   bool firehoseError = false;
   bool toolHang = false;
+  bool firehoseHang = false;
   std::vector<std::string> given;  // as given, for the state report
 };
 

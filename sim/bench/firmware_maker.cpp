@@ -107,6 +107,24 @@ bool writeFirmwareFile(const PlatformProfile& profile, const FirmwareFile& file,
 
 const char kPatchXml[] = "<?xml version=\"1.0\" ?>\n<patches>\n</patches>\n";
 
+// The programmer of each Qca8909 firmware family; null for an unknown family.
+const char* qca8909Programmer(const std::string& variant) {
+  if (variant.empty()) return "prog_emmc_firehose_8909_ddr.mbn";
+  if (variant == "elf") return "prog_nand_firehose_9205.elf";
+  if (variant == "sdx55") return "prog_firehose_sdx55.mbn";
+  if (variant == "9x55") return "prog_nand_firehose_9x55.mbn";
+  if (variant == "9x45") return "prog_nand_firehose_9x45.mbn";
+  return nullptr;
+}
+
+// The version the backup firmware is named after: the module's AP revision, "," read as "_".
+std::string backupVersion(const PlatformProfile& profile) {
+  std::string version = profile.apRevision ? profile.apRevision : profile.revision;
+  const size_t comma = version.find(',', 1);
+  if (comma != std::string::npos) version[comma] = '_';
+  return version;
+}
+
 }  // namespace
 
 bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& written,
@@ -145,8 +163,16 @@ bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& writ
     return std::max<uint64_t>(kMinimumSize,
                               static_cast<uint64_t>(std::llround(typical * options.sizeScale)));
   };
+  const bool qca8909 = std::string(profile->name) == "Qca8909";
+  const char* programmer = qca8909 ? qca8909Programmer(options.variant) : nullptr;
+  if (!options.variant.empty() && !programmer) {
+    error = "unknown firmware variant '" + options.variant + "'";
+    return false;
+  }
   for (const FirmwareFile& file : profile->firmware) {
-    const fs::path path = fs::path(options.folder) / file.name;
+    const bool isProgrammer =
+        programmer && std::string(file.name).find("firehose") != std::string::npos;
+    const fs::path path = fs::path(options.folder) / (isProgrammer ? programmer : file.name);
     const auto exact = options.exactSizes.find(file.name);
     const uint64_t size =
         exact != options.exactSizes.end() ? exact->second : sized(file.typicalSize);
@@ -160,6 +186,21 @@ bool makeFirmware(const FirmwareOptions& options, std::vector<std::string>& writ
   if (std::string(profile->name) == "Qca8909") {
     texts.emplace_back("rawprogram_nand_p4K_b256K.xml", rawprogramXml(profile->firmware));
     texts.emplace_back("patch_p4K_b256K.xml", kPatchXml);
+  }
+  if (qca8909 && options.variant == "elf") {
+    // The backup firmware: other images under the same names, its version in the name of its
+    // rawprogram file.
+    const std::string rawprogram =
+        "backup/rawprogram_nand_p4K_b256K-" + backupVersion(*profile) + ".xml";
+    texts.emplace_back(rawprogram, rawprogramXml(profile->firmware));
+    texts.emplace_back("backup/patch_p4K_b256K.xml", kPatchXml);
+    fs::create_directories(fs::path(options.folder) / "backup", ec);
+    for (const FirmwareFile& file : profile->firmware) {
+      if (std::string(file.name).find("firehose") != std::string::npos) continue;
+      const fs::path path = fs::path(options.folder) / "backup" / file.name;
+      if (!writeRandom(path, sized(file.typicalSize), random, error)) return false;
+      written.push_back(path.string());
+    }
   }
   for (const auto& [name, text] : texts) {
     const fs::path path = fs::path(options.folder) / name;

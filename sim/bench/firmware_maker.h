@@ -21,6 +21,11 @@ struct FirmwareOptions {
   // makes an image larger than one fastboot download piece). Each must be a file of the
   // platform's firmware.
   std::map<std::string, uint64_t> exactSizes;
+  // Qca8909 only: the firmware family, told apart by the programmer's name: "" (the 8909
+  // eMMC programmer), "elf" (an .elf programmer, with the backup firmware of its qmbn road in
+  // "backup/": other images, "rawprogram...-<version>.xml" and a patch file), "sdx55", "9x55"
+  // or "9x45".
+  std::string variant;
 };
 
 // Writes the folder (creating it) and returns the paths written; false with `error` set when

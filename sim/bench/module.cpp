@@ -61,6 +61,7 @@ VirtualModule::VirtualModule(std::string id, const PlatformProfile& profile,
   at_.imei = identity.imei;
   at_.meid = identity.meid;
   at_.revision = profile.revision;
+  if (profile.apRevision) at_.apRevision = profile.apRevision;
   at_.flashId = identity.flashId.empty() ? profile.flashId : identity.flashId;
   at_.productId = normalProductId_;
   nv_ = makeCalibratedItems(identity.imei);

@@ -50,6 +50,10 @@ struct PlatformProfile {
   // The partitions of its flash, as the firmware's partition file lists them; empty: the
   // partition file is not a table and streamed partitions are not checked against one.
   std::vector<std::string> partitions = {};
+  // The AP revision "AT+ORVANEATI" reports, when it differs from `revision`. A Qca8909 module
+  // runs the firmware its backup firmware was made for: make-firmware names that firmware's
+  // version after this revision (its first "," read as "_").
+  const char* apRevision = nullptr;
 };
 
 // The emergency download port every platform shows after a switch to EDL.

@@ -115,10 +115,16 @@ bool sendImage(const Options& options, const ProgramEntry& entry, uint64_t& done
     return false;
   }
   say("{<program> FILE:  '" + entry.file + "'}");
+  nlohmann::json reply;
+  // The partition is written as its bytes arrive: from here on it holds no whole image.
+  if (!askBench("partition-begin", options.com, reply,
+                {{"name", entry.label}, {"via", "firehose"}})) {
+    why = "Write of '" + entry.label + "' refused: " + reply.value("error", "no answer");
+    return false;
+  }
   sim::Sha256 hash;
   uint64_t size = 0;
   std::vector<char> piece(kPieceSize);
-  nlohmann::json reply;
   for (;;) {
     file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
     const size_t got = static_cast<size_t>(file.gcount());
@@ -127,8 +133,15 @@ bool sendImage(const Options& options, const ProgramEntry& entry, uint64_t& done
     size += got;
     done += got;
     pace(static_cast<double>(got) / kBytesPerSecond);
+    sim::Sha256 soFar = hash;
     if (!askBench("transfer", options.com, reply,
-                  {{"stage", "cp"}, {"done", done}, {"total", total}})) {
+                  {{"stage", "cp"},
+                   {"done", done},
+                   {"total", total},
+                   {"partition", entry.label},
+                   {"written", size},
+                   {"sha256", soFar.hexDigest()},
+                   {"via", "firehose"}})) {
       why = "Target did not respond, COM port closed";
       return false;
     }
@@ -164,6 +177,7 @@ int main(int argc, char** argv) {
   nlohmann::json reply;
   askBench("faults", options.com, reply);
   const bool faulty = reply.value("firehoseError", false);
+  const bool hangs = reply.value("firehoseHang", false);
   if (reply.value("toolHang", false)) {
     say("Sending <configure>");
     hangForever();
@@ -185,12 +199,14 @@ int main(int argc, char** argv) {
   for (const ProgramEntry& entry : entries) {
     std::string why;
     if (!sendImage(options, entry, done, total, faulty, why)) return failed(why);
+    if (hangs) hangForever();
   }
   if (!options.patch.empty()) say("{patches of '" + options.patch + "' applied}");
   say("{set active partition 0}");
   if (options.reset) {
     say("Sending <power value=\"reset\"/>");
-    askBench("reset", options.com, reply);
+    // The module restarts into the firmware just written (a backup firmware on the qmbn road).
+    askBench("reset", options.com, reply, {{"firmware", options.rawprogram}});
   }
   say("{All Finished Successfully}");
   return 0;
