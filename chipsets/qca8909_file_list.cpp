@@ -16,6 +16,7 @@
 #include "host/report.h"
 #include "host/station_options.h"
 #include "ini/inifile.h"
+#include "platform/platform_file.h"
 #include "platform/platform_settings.h"
 #include "platform/text_format.h"
 
@@ -42,7 +43,7 @@ const SearchedFile kSearchedFiles[] = {
 
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(IniDocument* doc, Qca8909Firmware& fw) {
-  int result = Ini_ReadFromFile(doc, kIniFile);
+  int result = readPlatformIniFile(doc, kIniFile);
   if (result < 0) return result;
   if ((result = readDirText(doc, "Dir Path", fw.folder)) < 0) return result;
   for (const SearchedFile& file : kSearchedFiles) {
@@ -135,8 +136,10 @@ int loadQca8909FileList(host::FileTable& table) {
   fw = Qca8909Firmware{};
   if (const int result = readSettings(doc.get(), fw); result < 0) return result;
   qcnFilePath = fw.folder;
-  if (completeFileList(fw) != 0) return -1;
+  // A fresh station (no folder yet) still gets its table, so row 1 can choose the folder.
+  const int complete = completeFileList(fw);
   fillTable(table, fw);
+  if (complete != 0) return -1;
   // Without the folder nothing of the list can be flashed.
   if (!isFirmwareFolder(fw.folder)) return failWithBox("Not found firmware path!");
   host::surface().setQmbnText(firstFileMatching(fw.folder, "*.qmbn"));
