@@ -74,9 +74,9 @@ void fillFixedRows(host::FileTable& table, const Qca9206Firmware& fw) {
   table.appendRow("Quorl Partition", fw.partitionFile);
 }
 
-// One row per partition image of the XML file. False (after the box) when the file is missing
-// or cannot be read: a firmware without its list of images has nothing to download, and the
-// partition table alone must never be written.
+// One row per partition image of the XML file. False (after the box) when the file is missing,
+// cannot be read or lists no image: such a firmware has nothing to download, and the partition
+// table alone must never be written.
 bool fillImageRows(host::FileTable& table, const Qca9206Firmware& fw) {
   const std::string path = partitionXmlPath(fw.folder);
   if (!isFirmwareFile(path)) {
@@ -87,9 +87,15 @@ bool fillImageRows(host::FileTable& table, const Qca9206Firmware& fw) {
   for (const PartitionXmlImage& image : xml.images) {
     table.appendRow(image.label, inFolder(fw.folder, image.imageName));
   }
-  if (xml.error.empty()) return true;
-  MessagePopup("XML Error", xml.error);
-  return false;
+  if (!xml.error.empty()) {
+    MessagePopup("XML Error", xml.error);
+    return false;
+  }
+  if (xml.images.empty()) {
+    MessagePopup("Error", formatText("%s lists no partition image.", path.c_str()));
+    return false;
+  }
+  return true;
 }
 
 // ---- The user partition list ----

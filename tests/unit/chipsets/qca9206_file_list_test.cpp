@@ -227,10 +227,15 @@ TEST_F(Qca9206FileListTest, AnXmlErrorShowsTheBoxKeepsTheRowsAndFailsTheLoad) {
   EXPECT_TRUE(serviceCalls().loadedFlags.empty());
 }
 
-TEST_F(Qca9206FileListTest, AFirmwareWithoutAPartitionXmlListsNothingAndFails) {
+TEST_F(Qca9206FileListTest, AFirmwareWithoutAPartitionImageToWriteFails) {
   EXPECT_EQ(loadQca9206FileList(table_), -1);
   EXPECT_EQ(surface_.boxes(),
             std::vector<std::string>{"Error: can't find " + fw("partition_nand.xml") + " file."});
+  writeXml({});
+  EXPECT_EQ(loadQca9206FileList(table_), -1);
+  EXPECT_EQ(surface_.boxes().back(),
+            "Error: " + fw("partition_nand.xml") + " lists no partition image.");
+  EXPECT_TRUE(serviceCalls().loadedFlags.empty());
 }
 
 TEST_F(Qca9206FileListTest, SettingsErrorsEndTheLoadWithTheirCode) {
