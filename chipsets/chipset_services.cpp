@@ -1,5 +1,6 @@
 #include "chipsets/chipset_services.h"
 
+#include "chipsets/tool_runner.h"
 #include "fastboot/executor.h"
 #include "platform/at_commands.h"
 #include "platform/phone_report.h"
@@ -9,8 +10,8 @@
 namespace {
 
 constexpr ChipsetServices kRealServices = {
-    qca_load_lib, CheckCFUN,      backupQcn,   PrintQLibVersion,
-    flash_all,    ReadDeviceInfo, WriteNvItem, IfNeedUpdateVersion,
+    qca_load_lib,   CheckCFUN,   backupQcn,           PrintQLibVersion,        flash_all,
+    ReadDeviceInfo, WriteNvItem, IfNeedUpdateVersion, SaharaFirehoseProgramer, fhDownloadXmlPackage,
 };
 
 ChipsetServices gServices = kRealServices;

@@ -21,6 +21,10 @@ struct ChipsetServices {
   int (*writeNvItem)(const DownloadRequest& request) = nullptr;
   // Whether the module's AP revision equals the backup firmware's version, over AT; 1 or 0.
   int (*ifNeedUpdateVersion)(const DownloadRequest& request) = nullptr;
+  // The outside tools: the flash programmer over Sahara, the firmware over Firehose; 0 or -1.
+  int (*loadProgrammer)(const DownloadRequest& request, const std::string& programmer) = nullptr;
+  int (*sendFirmware)(const DownloadRequest& request, const std::string& rawprogram,
+                      const std::string& patch) = nullptr;
 };
 
 // The services in use (the real ones until a test changes them).

@@ -99,10 +99,10 @@ int flashFirmware(const CpRun& run, const std::string& rawprogram, const std::st
     case SaharaLockResult::Stopped:
       return -1;
   }
-  const int loaded = SaharaFirehoseProgramer(run.request, qca8909Firmware().programmer);
+  const int loaded = chipsetServices().loadProgrammer(run.request, qca8909Firmware().programmer);
   releaseSaharaLock();
   if (loaded < 0) return loaded;
-  return fhDownloadXmlPackage(run.request, rawprogram, patch);
+  return chipsetServices().sendFirmware(run.request, rawprogram, patch);
 }
 
 int runCp(CpRun& run) {
