@@ -66,7 +66,7 @@ bool connectDiagnostic(CpRun& run, int port, int tries, const char* failedText) 
     handle = fn_QLIB_ConnectServer(static_cast<unsigned>(port));
   }
   if (!handle) {
-    run.say(formatText(failedText, run.dut));
+    if (failedText) run.say(formatText(failedText, run.dut));
     return false;
   }
   run.diag = handle;

@@ -25,8 +25,8 @@ void choosePortAndProgrammer(CpRun& run, const std::string& normal, const std::s
 void logLibraryLines(const CpRun& run);
 
 // Opens the diagnostic connection on `port` with up to `tries` immediate tries, stores it in
-// the run and the slot's map entry. On failure logs `failedText` (formatted with the DUT) and
-// returns false.
+// the run and the slot's map entry. On failure logs `failedText` (formatted with the DUT; when
+// null, the caller reports the failure its own way) and returns false.
 bool connectDiagnostic(CpRun& run, int port, int tries, const char* failedText);
 
 // How a platform asks the module on its diagnostic connection to go into download mode.

@@ -307,6 +307,9 @@ nlohmann::json Bench::handleStreaming(const std::string& cmd, VirtualModule& mod
     const std::string name = request.value("name", "");
     const std::string via = request.value("via", "streaming");
     if (cmd == "partition-begin") {
+      if (module.faults().multiImageFail && via == "multi-image") {
+        return errorReply("the flash programmer refused the image");
+      }
       return module.beginPartition(name, via, error) ? okReply() : errorReply(error);
     }
     module.recordPartition(

@@ -57,6 +57,7 @@ bool addFault(const std::string& fault, ModuleFaults& faults, std::string& error
   if (name == "firehose-error") flag = &faults.firehoseError;
   if (name == "tool-hang") flag = &faults.toolHang;
   if (name == "firehose-hang") flag = &faults.firehoseHang;
+  if (name == "multi-image-fail") flag = &faults.multiImageFail;
   if (flag) {
     if (hasArguments) {
       error = "fault '" + name + "' takes no argument";

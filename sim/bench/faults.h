@@ -24,6 +24,7 @@
 //   firehose-error         the Firehose image load reports an error
 //   tool-hang              the outside tools stop answering (they end only when killed)
 //   firehose-hang          the Firehose tool stops answering after its first image
+//   multi-image-fail       the flash programmer refuses the first image of a multi-image upload
 
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,7 @@ struct ModuleFaults {
   bool firehoseError = false;
   bool toolHang = false;
   bool firehoseHang = false;
+  bool multiImageFail = false;
   std::vector<std::string> given;  // as given, for the state report
 };
 

@@ -34,6 +34,7 @@ unsigned char uploadMultiImage(HANDLE handle, const char* programmerPath,
   request.images = images;
   request.overridePartitionTable = overrideTable;
   request.bootAfterDownload = boot;
+  request.via = "multi-image";
   bool ok = false;
   onLibraryThread([&] { ok = runStreamingDownload(handle, request); });
   if (errorCode) *errorCode = ok ? 0 : 0x0B;

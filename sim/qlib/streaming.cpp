@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 #include "sim/bench/sha256.h"
 #include "sim/qlib/library_state.h"
@@ -15,7 +16,8 @@ constexpr unsigned kPiecesPerReport = 16;
 
 class Stream {
  public:
-  Stream(HANDLE handle, uint64_t total) : handle_(handle), total_(total) {}
+  Stream(HANDLE handle, uint64_t total, std::string via)
+      : handle_(handle), total_(total), via_(std::move(via)) {}
 
   // Whether each image is announced ("Downloading <file>"); a module may stay quiet.
   void setAnnounce(bool announce) { announce_ = announce; }
@@ -46,7 +48,7 @@ class Stream {
     std::ifstream file(image.path, std::ios::binary);
     if (!file) return fail("Cannot open file " + image.path);
     if (announce_) emitTextLog(handle_, QLIB_TEXT_LOG_TYPE_TEXT, "Downloading " + image.path);
-    if (!askOn(handle_, "partition-begin", reply_, {{"name", image.partition}})) {
+    if (!askOn(handle_, "partition-begin", reply_, {{"name", image.partition}, {"via", via_}})) {
       return fail("Partition " + image.partition +
                   " refused: " + reply_.value("error", "no answer"));
     }
@@ -73,10 +75,8 @@ class Stream {
     if (file.bad()) return fail("Cannot read file " + image.path);
     paceTransfer((pieces % kPiecesPerReport) * kPieceSize);
     if (!report(image, size, hash)) return false;
-    const nlohmann::json record = {{"name", image.partition},
-                                   {"size", size},
-                                   {"sha256", hash.hexDigest()},
-                                   {"via", "streaming"}};
+    const nlohmann::json record = {
+        {"name", image.partition}, {"size", size}, {"sha256", hash.hexDigest()}, {"via", via_}};
     if (!askOn(handle_, "partition", reply_, record)) {
       return fail("Partition " + image.partition +
                   " not written: " + reply_.value("error", "no answer"));
@@ -88,6 +88,7 @@ class Stream {
  private:
   HANDLE handle_;
   uint64_t total_;
+  std::string via_;
   uint64_t done_ = 0;
   bool announce_ = true;
   nlohmann::json reply_;
@@ -108,7 +109,7 @@ bool runStreamingDownload(HANDLE handle, const StreamRequest& request) {
   }
   uint64_t total = 0;
   for (const StreamImage& image : request.images) total += fileSize(image.path);
-  Stream stream(handle, total);
+  Stream stream(handle, total, request.via);
 
   nlohmann::json reply, begin = {{"override", request.overridePartitionTable}};
   if (!request.programmerPath.empty()) {

@@ -23,6 +23,7 @@ struct StreamRequest {
   std::vector<StreamImage> images;
   bool overridePartitionTable = false;
   bool bootAfterDownload = true;
+  std::string via = "streaming";  // how the bench records the images ("multi-image")
 };
 
 // Runs the download over the connection `handle`. False with the reason kept as the

@@ -113,6 +113,16 @@ unsigned char setCategory(HANDLE, unsigned short category, unsigned char enable)
   record("Category(" + std::to_string(category) + "," + std::to_string(enable) + ")");
   return 1;
 }
+void playStreamRecords(HANDLE handle) {
+  for (const auto& [type, text] : gModule.streamRecords) {
+    QLIB_TextLogRecord rec{};
+    rec.type = type;
+    rec.length = static_cast<unsigned>(text.size());
+    std::snprintf(rec.text, sizeof rec.text, "%s", text.c_str());
+    if (gTextLog) gTextLog(nullptr, &rec, handle);
+  }
+}
+
 unsigned char downloadPartitions(HANDLE handle, const char* programmer, const char* partitionFile,
                                  const void* list, unsigned char overrideTable, unsigned char boot,
                                  unsigned char verify, unsigned int hello, unsigned int timeout,
@@ -124,13 +134,7 @@ unsigned char downloadPartitions(HANDLE handle, const char* programmer, const ch
   std::memcpy(&gModule.partitions, list, sizeof gModule.partitions);
   gModule.partitionList = list;
   gModule.overrideTable = overrideTable;
-  for (const auto& [type, text] : gModule.streamRecords) {
-    QLIB_TextLogRecord rec{};
-    rec.type = type;
-    rec.length = static_cast<unsigned>(text.size());
-    std::snprintf(rec.text, sizeof rec.text, "%s", text.c_str());
-    if (gTextLog) gTextLog(nullptr, &rec, handle);
-  }
+  playStreamRecords(handle);
   *status = gModule.streamSucceeds ? 0 : 1;
   return gModule.streamSucceeds ? 1 : 0;
 }
@@ -139,6 +143,36 @@ unsigned char sendNop(HANDLE, unsigned int timeoutMs) {
   record("Nop(" + std::to_string(timeoutMs) + ")");
   return gModule.nopAnswered ? 1 : 0;
 }
+unsigned char sendReset(HANDLE, unsigned int timeoutMs) {
+  record("Reset(" + std::to_string(timeoutMs) + ")");
+  return gModule.resetAccepted ? 1 : 0;
+}
+
+unsigned char uploadMultiImage(HANDLE handle, const char* programmer, const char* partition,
+                               const char* dbl, const char* fsbl, const char* osbl,
+                               const char* modem, const char* extra1, const char* extra2,
+                               const char* extra3, const char* extra4, const char* extra5,
+                               const char* text1, const char* text2, const char* text3,
+                               const char* text4, const char* text5, const char* text6,
+                               unsigned char skipProgrammer, unsigned char overrideTable,
+                               unsigned char boot, unsigned char verify, unsigned int hello,
+                               unsigned int timeout, int* errorCode) {
+  record("Upload(" + std::to_string(skipProgrammer) + "," + std::to_string(overrideTable) + "," +
+         std::to_string(boot) + "," + std::to_string(verify) + "," + std::to_string(hello) + "," +
+         std::to_string(timeout) + ")");
+  gModule.streamProgrammer = programmer;
+  for (const char* path :
+       {partition, dbl, fsbl, osbl, modem, extra1, extra2, extra3, extra4, extra5}) {
+    gModule.uploadImages.push_back(path ? path : "(null)");
+  }
+  for (const char* text : {text1, text2, text3, text4, text5, text6}) {
+    gModule.uploadTexts.push_back(text ? text : "(null)");
+  }
+  playStreamRecords(handle);
+  *errorCode = gModule.streamSucceeds ? 0 : gModule.uploadErrorCode;
+  return gModule.streamSucceeds ? 1 : 0;
+}
+
 void configureProgrammerText(HANDLE, QLIB_TextCallback_t callback) {
   record("ProgrammerTextCallBack");
   gModule.programmerText = callback;
@@ -177,6 +211,8 @@ void installFakeDownloadLibrary() {
   fn_QLIB_ExtendedTextMessage_SetCategoryEnable = setCategory;
   fn_QLIB_QPHONEMS_DownloadUserPartitions = downloadPartitions;
   fn_QLIB_QPHONEMS_DLoad_SendNop = sendNop;
+  fn_QLIB_QPHONEMS_DLoad_Reset = sendReset;
+  fn_QLIB_QPHONEMS_UploadSB2MultiImage = uploadMultiImage;
   fn_QLIB_QPHONEMS_UploadSBMultiImage_ConfigureCallBack = configureProgrammerText;
 }
 

@@ -21,12 +21,14 @@ struct FakeDownloadModule {
   int saharaFailures = 0;          // connects that fail before one succeeds
   unsigned saharaVersion = 2;
   bool programmerAccepted = true;
-  bool nopAnswered = true;  // the download-mode no-op on a 9008 port
-  std::string errorText;    // the text of the last download error, empty for none
+  bool nopAnswered = true;    // the download-mode no-op on a 9008 port
+  bool resetAccepted = true;  // the download reset
+  std::string errorText;      // the text of the last download error, empty for none
 
-  // The records the streaming download plays, then its result.
+  // The records the streaming download (and the multi-image upload) plays, then its result.
   std::vector<std::pair<unsigned short, std::string>> streamRecords;
   bool streamSucceeds = true;
+  int uploadErrorCode = 0;  // what a failed multi-image upload reports
 
   // What the station did.
   std::vector<std::string> calls;
@@ -37,6 +39,8 @@ struct FakeDownloadModule {
   QLIB_UserPartitionList partitions{};
   const void* partitionList = nullptr;  // the list the download was given
   int overrideTable = -1;
+  // The multi-image upload's image paths (a null path as "(null)") and its texts.
+  std::vector<std::string> uploadImages, uploadTexts;
 
   bool called(const std::string& call) const;
 };

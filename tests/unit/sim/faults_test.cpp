@@ -11,19 +11,19 @@ TEST(FaultSpecs, AcceptsEveryNamedFault) {
   for (const char* fault :
        {"at-silent", "at-error", "switch-refused", "no-download-port", "no-fastboot",
         "fastboot-fail:system", "unplug:cp", "unplug:ap:50", "qcn-size:4096", "sahara-fail",
-        "firehose-error", "tool-hang", "stream-quiet"}) {
+        "firehose-error", "tool-hang", "stream-quiet", "multi-image-fail"}) {
     EXPECT_TRUE(addFault(fault, faults, error)) << fault << ": " << error;
   }
   EXPECT_TRUE(faults.atSilent && faults.atError && faults.switchRefused);
   EXPECT_TRUE(faults.noDownloadPort && faults.noFastboot && faults.toolHang);
-  EXPECT_TRUE(faults.streamQuiet);
+  EXPECT_TRUE(faults.streamQuiet && faults.multiImageFail);
   EXPECT_EQ(faults.fastbootFail.count("system"), 1u);
   ASSERT_EQ(faults.unplug.size(), 2u);
   EXPECT_EQ(faults.unplug[0].percent, 0);
   EXPECT_EQ(faults.unplug[1].stage, "ap");
   EXPECT_EQ(faults.unplug[1].percent, 50);
   EXPECT_EQ(faults.qcnSize, 4096u);
-  EXPECT_EQ(faults.given.size(), 13u);
+  EXPECT_EQ(faults.given.size(), 14u);
 }
 
 TEST(FaultSpecs, RefusesMalformedSpecsWithAReason) {
