@@ -11,3 +11,14 @@
 // queue's result.
 int runApDownload(const DownloadRequest& request, uint64_t total, double startProgress,
                   const char* waitingText);
+
+// ---- Platforms whose firmware has nothing to write over fastboot ----
+
+// Empties the queue at a firmware load, so that no other platform's images stay queued for
+// these modules. Refused while an AP download runs the queue: an "Error" box says so and the
+// result is false.
+bool emptyApQueue();
+// Their AP download: with nothing queued it fails at once ("AP Download Failed."), never
+// passing for a download; otherwise as runApDownload.
+int runQueuedApDownload(const DownloadRequest& request, uint64_t total, double startProgress,
+                        const char* waitingText);

@@ -20,8 +20,8 @@ void resetQca6xState(Qca6xState& state) {
 // download fails at once.
 int downloadApQca6x(const Qca6xPlatform& platform, const DownloadRequest& request) {
   const Qca6xState& state = platform.state();
-  return runApDownload(request, state.firmware.downloadTotal, state.textLog.currentProgress(),
-                       "Waiting recovery xqcn...");
+  return runQueuedApDownload(request, state.firmware.downloadTotal, state.textLog.currentProgress(),
+                             "Waiting recovery xqcn...");
 }
 
 int downloadTpQca6x(const Qca6xPlatform& platform, const DownloadRequest& request) {

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "chipsets/ap_download.h"
 #include "chipsets/chipset_services.h"
 #include "chipsets/dir_settings.h"
 #include "chipsets/firmware_table_check.h"
 #include "chipsets/qca6x.h"
-#include "fastboot/action_queue.h"
 #include "host/operator_surface.h"
 #include "ini/inifile.h"
 #include "platform/platform_settings.h"
@@ -18,11 +18,8 @@ namespace {
 
 // Reads the file and its items in their fixed order; the first negative result ends it.
 int readSettings(const Qca6xPlatform& platform, IniDocument* doc, std::string& folder) {
-  int result = Ini_ReadFromFile(doc, platform.iniFile);
+  int result = readFolderSettings(doc, platform.iniFile, folder);
   if (result < 0) return result;
-  if ((result = readDirText(doc, "Dir Path", folder)) < 0) return result;
-  if ((result = readDirUnsigned(doc, "Qcn File Low Limit", qcnFileLowLimit)) < 0) return result;
-  if ((result = readQcnHighLimit(doc)) < 0) return result;
   if ((result = readDirText(doc, "CheckCFUN", checkCFUNStr)) < 0) return result;
   if ((result = readDirFlag(doc, "UseQcn", platform.state().useQcn)) < 0) return result;
   if ((result = readDirFlag(doc, "NotUseQPST", gNotUseQPST)) < 0) return result;
@@ -54,9 +51,6 @@ void fillTable(host::FileTable& table, const Qca6xFirmware& fw) {
 int loadQca6xFileList(const Qca6xPlatform& platform, host::FileTable& table) {
   host::surface().setQmbnText("");
   if (const int result = chipsetServices().loadLibrary(0); result != 0) return result;
-  // These modules have no fastboot images: a queue another platform's firmware left behind
-  // must never be written into one of them.
-  queue_action_clear();
   IniDocumentPtr doc(Ini_New(0));
   if (!doc) return -12;
   Qca6xFirmware& fw = platform.state().firmware;
@@ -65,6 +59,9 @@ int loadQca6xFileList(const Qca6xPlatform& platform, host::FileTable& table) {
   qcnFilePath = fw.folder;
   for (auto& entry : handeIndexMap) entry = nullptr;
   for (auto& entry : handeIndexQpstMap) entry = nullptr;
+  // These modules have no fastboot images: a queue another platform's firmware left behind
+  // must never be written into one of them.
+  if (!emptyApQueue()) return -1;
   findFirmwareFiles(platform, fw);
   fillTable(table, fw);
   return markFirmwareRows(table, true, &fw.downloadTotal).empty() ? 0 : -1;
@@ -74,13 +71,8 @@ int saveQca6xFileList(const Qca6xPlatform& platform, host::FileTable& table) {
   IniDocumentPtr doc(Ini_New(0));
   if (!doc) return -12;
   IniDocument* d = doc.get();
-  const std::string folder = table.path(kQca6xFolderRow);
   IniWrites put;
-  put(Ini_PutString(d, kDirSection, "Dir Path", folder.c_str()));
-  put(Ini_PutString(d, kDirSection, "Qcn Path", folder.c_str()));
-  put(Ini_PutString(d, kDirSection, "CheckCFUN", checkCFUNStr.c_str()));
-  put(Ini_PutUInt(d, kDirSection, "Qcn File Low Limit", static_cast<uint32_t>(qcnFileLowLimit)));
-  put(Ini_PutUInt(d, kDirSection, "Qcn File High Limit", static_cast<uint32_t>(qcnFileHighLimit)));
+  putFolderSettings(d, table.path(kQca6xFolderRow), put);
   put(Ini_PutBoolean(d, kDirSection, "UseQcn", platform.state().useQcn));
   put(Ini_PutBoolean(d, kDirSection, "NotUseQPST", gNotUseQPST));
   return writePlatformIni(d, platform.iniFile, put);

@@ -3,14 +3,10 @@
 
 #include "chipsets/qca9206.h"
 
-#include <shared_mutex>
-
 #include "chipsets/ap_download.h"
 #include "chipsets/chipset_services.h"
 #include "chipsets/qca9206_firmware.h"
 #include "chipsets/qca9206_text_log.h"
-#include "fastboot/action_queue.h"
-#include "fastboot/executor.h"
 #include "host/report.h"
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
@@ -35,24 +31,11 @@ void resetQca9206State() {
   qca9206TextLog().reset();
 }
 
-namespace {
-
-// The firmware of this platform has nothing to write over fastboot (its load leaves the queue
-// empty): a run of an empty queue must not pass for an AP download.
-bool apQueueEmpty() {
-  std::shared_lock queueUse(fastboot::queueUseLock());
-  return fb_queue_head() == nullptr;
-}
-
-}  // namespace
-
 int downloadApQca9206(const DownloadRequest& request) {
-  if (apQueueEmpty()) {
-    updateMesage(request.slot, "AP Download Failed.");
-    return -1;
-  }
-  return runApDownload(request, qca9206Firmware().downloadTotal, qca9206TextLog().currentProgress(),
-                       "Waiting recovery xqcn...");
+  // The firmware of this platform has nothing to write over fastboot (its load leaves the
+  // queue empty).
+  return runQueuedApDownload(request, qca9206Firmware().downloadTotal,
+                             qca9206TextLog().currentProgress(), "Waiting recovery xqcn...");
 }
 
 int downloadTpQca9206(const DownloadRequest& request) {

@@ -2,11 +2,10 @@
 // from the firmware's partition XML file, the checks of that table, the user partition list in
 // the layout its names and number need, and the library build that reads that layout.
 
-#include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <vector>
 
+#include "chipsets/ap_download.h"
 #include "chipsets/chipset_services.h"
 #include "chipsets/dir_settings.h"
 #include "chipsets/firmware_files.h"
@@ -15,8 +14,6 @@
 #include "chipsets/qca9206_firmware.h"
 #include "chipsets/qca9206_partition_xml.h"
 #include "chipsets/user_partition_list.h"
-#include "fastboot/action_queue.h"
-#include "fastboot/executor.h"
 #include "host/operator_surface.h"
 #include "host/report.h"
 #include "ini/inifile.h"
@@ -140,12 +137,7 @@ int loadQca9206FileList(host::FileTable& table) {
   }
   // This platform writes nothing over fastboot: no other platform's images stay queued. The
   // queue is not emptied under an AP download that runs it.
-  std::unique_lock<std::shared_mutex> queueUse(fastboot::queueUseLock(), std::try_to_lock);
-  if (!queueUse.owns_lock()) {
-    MessagePopup("Error", "An AP download is running; load the firmware after it has finished.");
-    return -1;
-  }
-  queue_action_clear();
+  if (!emptyApQueue()) return -1;
   Qca9206Firmware& fw = qca9206Firmware();
   fw = Qca9206Firmware{};
   fw.folder = folder;

@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "chipset_test_support.h"
 #include "chipsets/qca6270.h"
 #include "chipsets/qca6695.h"
-#include "fake_download_library.h"
+#include "cp_download_test_support.h"
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/qca_library.h"
@@ -21,10 +20,6 @@
 namespace {
 
 using chipset_test::serviceCalls;
-
-constexpr int kDiagCom = 5;
-constexpr int k9008Com = 7;
-constexpr int k9009Com = 9;
 
 struct Platform {
   const char* name;
@@ -39,17 +34,12 @@ const Platform k6270 = {"Qca6270",         downloadCpQca6270, qca6270State,
 const Platform k6695 = {"Qca6695",         downloadCpQca6695, qca6695State,
                         resetQca6695State, "dsp.mbn",         true};
 
-class Qca6xCpDownloadTest : public chipset_test::ChipsetTest,
+class Qca6xCpDownloadTest : public chipset_test::CpDownloadTest,
                             public ::testing::WithParamInterface<Platform> {
  protected:
   void SetUp() override {
-    ChipsetTest::SetUp();
+    CpDownloadTest::SetUp();
     GetParam().reset();
-    resetPlatformSettings();
-    resetStationOptions();
-    resetSlotRecords();
-    resetQcaBinding();
-    installFakeDownloadLibrary();
     module().streamRecords = streamTexts({"/fw/dbl.mbn", "/fw/osbl.mbn"});
     module().nopAnswered = false;  // a module in normal mode
 
@@ -59,28 +49,9 @@ class Qca6xCpDownloadTest : public chipset_test::ChipsetTest,
                            "fsbl.mbn", "osbl.mbn",  GetParam().modem};
     for (int i = 0; i < kQca6xRowCount - 1; ++i) fw.files[i] = std::string("/fw/") + names[i];
     fw.downloadTotal = 8192;
-
-    gThreadData[0].diaport = kDiagCom;
-    gThreadData[0].present = 1;
-    request_.slot = 1;
-    request_.diaport = kDiagCom;
-    request_.ql9008port = k9008Com;
-    request_.ql9009port = k9009Com;
-  }
-  void TearDown() override {
-    resetQcaBinding();
-    ChipsetTest::TearDown();
   }
 
-  static FakeDownloadModule& module() { return fakeDownloadModule(); }
   int download() { return GetParam().downloadCp(request_); }
-
-  void expectNothingLeftOpen() const {
-    EXPECT_TRUE(module().openDiag.empty());
-    EXPECT_EQ(handeIndexMap[0].load(), nullptr);
-  }
-
-  DownloadRequest request_{};
 };
 
 // ---- The road by port kind ----
