@@ -136,6 +136,28 @@ TEST_F(Qca9x07RoadTest, StreamingThatNeverAnnouncesAPartitionIsAPartitionDiff) {
             std::string::npos);
 }
 
+// A module whose hello never comes, or comes without a Sahara version, is given up after the
+// tries; one whose hello comes late (usually after the first try) is still reached.
+TEST_F(Qca9x07RoadTest, SaharaWithoutAHelloOrVersionEndsRedAndALateHelloIsWaitedFor) {
+  for (const char* fault : {"sahara-silent", "sahara-version0"}) {
+    const std::string id = plug({fault});
+    const size_t mark = station_ ? station_->eventCount() : 0;
+    if (!station_) startStation();
+    ASSERT_TRUE(station_->waitForAfter(mark, [](const json& e) {
+      return isMessage(e, "Connect Sahara Server failed, Please repower No1 DUT.");
+    })) << fault;
+    ASSERT_TRUE(waitForFailure());
+    EXPECT_TRUE(moduleState(id)["partitions"].empty()) << fault;
+    unplug(id);
+  }
+  const size_t mark = station_->eventCount();
+  const std::string late = plug({"sahara-slow:250"});
+  ASSERT_TRUE(
+      station_->waitForAfter(mark, [](const json& e) { return isMessage(e, "Update Success!"); }))
+      << "messages: " << json(station_->messages()).dump(1);
+  expectPartitionsEqualFiles(late, defaultPartitions());
+}
+
 TEST_F(Qca9x07RoadTest, FailingApPartitionEndsRedAndTheNextModuleSucceeds) {
   const std::string first = plug({"fastboot-fail:system"});
   startStation();
