@@ -6,9 +6,6 @@
 #include <vector>
 
 #include "chipsets/platform_rows.h"
-#include "host/operator_surface.h"
-#include "support/recording_surface.h"
-#include "support/temporary_folder.h"
 
 namespace {
 
@@ -100,43 +97,16 @@ TEST(DownloadRequestTest, LayoutMatchesTheFixedRecord) {
   EXPECT_EQ(bytes[816], 0x44) << "the last field ends the record";
 }
 
-TEST(ChipsetRowsTest, EveryTypeHasACompleteRowAndUnbuiltProceduresFailOpenly) {
-  // The failed steps are logged to Dut1.log in the working directory.
-  test_support::WorkingFolder folder("zendral-rows");
-  test_support::RecordingSurface surface;
-  host::installSurface(&surface);
-  const char* names[] = {"Qca9x15", "Qca9x25", "Qca8909", "Qca9x07",
-                         "Qca9206", "Qca6695", "Qca6270"};
+TEST(ChipsetRowsTest, EveryTypeHasACompleteRowOfItsOwnType) {
   for (PlatformType type = 0; type < kPlatformTypeCount; ++type) {
-    SCOPED_TRACE(names[type]);
+    SCOPED_TRACE(type);
     const PlatformOps* row = chipsetPlatformRow(type);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->type, type);
-    ASSERT_TRUE(row->autoLoad && row->load && row->save && row->cpDownload && row->apDownload &&
+    EXPECT_TRUE(row->autoLoad && row->load && row->save && row->cpDownload && row->apDownload &&
                 row->tpStep && row->downloadCompleted);
-    // The built procedures have their own tests.
-    if (type == kQca9x07 || type == kQca9x15 || type == kQca9x25 || type == kQca9206 ||
-        type == kQca8909 || type == kQca6695 || type == kQca6270) {
-      continue;
-    }
-    surface.clear();
-    host::FileTable files;
-    EXPECT_EQ(row->load(files), -1);
-    EXPECT_EQ(row->autoLoad(files, "/fw"), -1) << "auto-load performs the load";
-    ASSERT_EQ(surface.boxes().size(), 2u);
-    EXPECT_EQ(surface.boxes()[0], std::string("Error: The ") + names[type] +
-                                      " platform is not available in this build.");
-    DownloadRequest request{};
-    request.slot = 1;
-    surface.clear();
-    EXPECT_EQ(row->cpDownload(request), -1);
-    EXPECT_EQ(row->apDownload(request), -1);
-    EXPECT_EQ(row->tpStep(request), -1);
-    EXPECT_EQ(surface.messages().size(), 3u);
-    EXPECT_EQ(row->downloadCompleted(), 0);
   }
   EXPECT_EQ(chipsetPlatformRow(7), nullptr);
-  host::installSurface(nullptr);
 }
 
 }  // namespace
