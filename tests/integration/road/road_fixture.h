@@ -244,6 +244,9 @@ class Qca9x07RoadTest : public ::testing::Test {
     IniDocumentPtr platform(Ini_New(0));
     Ini_PutString(platform.get(), "Dir", "Dir Path", firmware().c_str());
     Ini_PutString(platform.get(), "Dir", "CheckCFUN", "+CFUN: 1");
+    for (const auto& [key, on] : platformFlags_) {
+      Ini_PutBoolean(platform.get(), "Dir", key.c_str(), on);
+    }
     ASSERT_EQ(Ini_WriteToFile(platform.get(), (dir_ / "Platform/Qca9x07.ini").c_str()), 0);
     station_ = std::make_unique<StationProcess>(dir_, binPath("zendral-headless"));
     ASSERT_TRUE(station_->started());
@@ -352,9 +355,10 @@ class Qca9x07RoadTest : public ::testing::Test {
   std::string socket_;
   std::unique_ptr<test_support::BenchServer> bench_;
   std::unique_ptr<StationProcess> station_;
-  std::map<std::string, std::string> cfg_;  // texts of cfg.ini's "Platform" section
-  std::map<std::string, bool> flags_;       // its flags
-  std::vector<std::string> benchOptions_;   // for `zendral-bench serve`, set before SetUp
+  std::map<std::string, std::string> cfg_;     // texts of cfg.ini's "Platform" section
+  std::map<std::string, bool> flags_;          // its flags
+  std::vector<std::string> benchOptions_;      // for `zendral-bench serve`, set before SetUp
+  std::map<std::string, bool> platformFlags_;  // flags of Platform/Qca9x07.ini's "Dir"
 };
 
 }  // namespace road_test

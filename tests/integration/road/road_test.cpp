@@ -73,6 +73,21 @@ TEST_F(Qca9x07RoadTest, BackupRestoreKeepsTheModulesCalibration) {
   expectPartitionsEqualFiles(id, sources);
 }
 
+// Without the phone server the station unlocks the module with the SPC and puts it into FTM
+// mode itself before it writes the items back.
+TEST_F(Qca9x07RoadTest, BackupRestoreWithoutThePhoneServerKeepsTheModulesCalibration) {
+  flags_["BacupRestorQcn"] = true;
+  platformFlags_["NotUseQPST"] = true;
+  const std::string id = plug();
+  const json before = moduleState(id);
+  startStation();
+  ASSERT_TRUE(waitForSuccess()) << "messages: " << json(station_->messages()).dump(1);
+  EXPECT_EQ(moduleState(id)["nvSha256"], before["nvSha256"]);
+  EXPECT_TRUE(station_->waitForMessage("Send default SPC..."));
+  EXPECT_TRUE(station_->waitForMessage("NV READ FTM MODE = 1: PASS"));
+  EXPECT_TRUE(station_->waitForMessage("qcn recover success!"));
+}
+
 // ---- Operator modes ----
 
 TEST_F(Qca9x07RoadTest, ApOnlySwitchesToFastbootAndWritesOnlyTheApImages) {
