@@ -1,0 +1,79 @@
+#pragma once
+// One station on the virtual bench, for the bench programs: a fresh working folder with a
+// synthetic firmware of the chosen platform, cfg.ini and the platform's INI file, the bench
+// serving on a socket in it, and the headless station running there with Start pressed.
+// Modules are plugged and unplugged through the bench; the road's outcome is read from the
+// station's events.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "bench/road/station_process.h"
+#include "host/child_process.h"
+
+namespace road {
+
+struct RoadOptions {
+  std::string platform = "Qca9x07";
+  double timeScale = 0.01;
+  double sizeScale = 0.01;
+  // The bench's own delays (module restarts) are scaled apart from the station's waits;
+  // negative: the station's scale.
+  double benchTimeScale = -1.0;
+  bool keepFolder = false;
+};
+
+// How one module's road ended.
+enum class Outcome { kSuccess, kFailure, kNoResult };
+
+class Road {
+ public:
+  explicit Road(const RoadOptions& options);
+  ~Road();
+
+  // Empty when the bench and the station run; otherwise what went wrong.
+  const std::string& error() const { return error_; }
+  const std::string& folder() const { return folder_; }
+  pid_t stationPid() const { return station_ ? station_->pid() : -1; }
+  pid_t benchPid() const { return bench_ ? bench_->pid() : -1; }
+  StationProcess& station() { return *station_; }
+
+  // Plugs a module of the road's platform; its id, or empty text (see error()).
+  std::string plug(const std::vector<std::string>& faults = {}, const std::string& imei = "");
+  void unplug(const std::string& id);
+  nlohmann::json request(const nlohmann::json& body);
+
+  // Waits for the road of the module plugged after event `mark` to end: "Update Success!"
+  // with a green lamp, or a failed status.
+  Outcome waitForEnd(size_t mark, std::chrono::seconds limit);
+  // Waits for "Device unplug." after event `mark`.
+  bool waitForUnplugShown(size_t mark, std::chrono::seconds limit);
+
+  // Whether the platform's procedure runs outside tools (the Sahara/Firehose tools).
+  bool platformHasTools() const;
+
+  // Ends the station (quit) and returns its exit code.
+  int quitStation();
+
+ private:
+  bool writeSettings();
+
+  RoadOptions options_;
+  std::string folder_;
+  std::string socket_;
+  std::string error_;
+  std::unique_ptr<host::ChildProcess> bench_;
+  std::unique_ptr<StationProcess> station_;
+};
+
+const char* outcomeText(Outcome outcome);
+
+// The platform names the bench knows, in menu order.
+std::vector<std::string> benchPlatforms();
+
+}  // namespace road

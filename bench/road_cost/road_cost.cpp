@@ -1,0 +1,147 @@
+// Where one module's road spends its time on the bench: the station's prescribed waits, the
+// bench's own delays (module restarts), the transfers, and the station's own work.
+//
+// The road runs three times at small time scales: station and bench at s; the station at 2s;
+// the bench at 2s. A road's wall time is C + s_station x W + s_bench x D, so the three runs
+// give the station's waits W and the bench's delays D (both at scale 1) and the rest C. The
+// transfers are the bench's CPU time per module (the far end of every link, which receives
+// and hashes every byte); the station's own work is C less the transfers, and its CPU time is
+// read from /proc. The CPU share is the station's CPU time over the road's wall time at
+// scale 1 (C + W + D).
+//
+//   road_cost [--platform P|all] [--modules N] [--time-scale s] [--size-scale F]
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/road/process_stats.h"
+#include "bench/road/road.h"
+
+namespace {
+
+constexpr std::chrono::seconds kRoadLimit(600);
+
+struct Settings {
+  std::vector<std::string> platforms = {"Qca9x07"};
+  int modules = 3;
+  double timeScale = 0.01;
+  double sizeScale = 0.1;  // the demo's firmware sizes
+};
+
+// Averages per module of one run.
+struct RunCost {
+  bool ok = false;
+  std::string error;
+  double wall = 0;        // plug to "Update Success!"
+  double stationCpu = 0;  // the station's CPU time over the same span
+  double benchCpu = 0;
+};
+
+bool parseArguments(int argc, char** argv, Settings& settings) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--platform" && hasValue) {
+      const std::string name = argv[++i];
+      settings.platforms = name == "all" ? road::benchPlatforms() : std::vector{name};
+    } else if (arg == "--modules" && hasValue) {
+      settings.modules = std::atoi(argv[++i]);
+    } else if (arg == "--time-scale" && hasValue) {
+      settings.timeScale = std::atof(argv[++i]);
+    } else if (arg == "--size-scale" && hasValue) {
+      settings.sizeScale = std::atof(argv[++i]);
+    } else {
+      std::fprintf(stderr,
+                   "usage: road_cost [--platform P|all] [--modules N] [--time-scale s] "
+                   "[--size-scale F]\n");
+      return false;
+    }
+  }
+  return settings.modules > 0 && settings.timeScale > 0;
+}
+
+RunCost measureRun(const Settings& settings, const std::string& platform, double stationScale,
+                   double benchScale) {
+  RunCost cost;
+  road::RoadOptions options;
+  options.platform = platform;
+  options.timeScale = stationScale;
+  options.benchTimeScale = benchScale;
+  options.sizeScale = settings.sizeScale;
+  road::Road road(options);
+  if (!road.error().empty()) {
+    cost.error = road.error();
+    return cost;
+  }
+  for (int module = 1; module <= settings.modules; ++module) {
+    const double cpuBefore = road::processCpuSeconds(road.stationPid());
+    const double benchBefore = road::processCpuSeconds(road.benchPid());
+    const size_t mark = road.station().eventCount();
+    const auto started = std::chrono::steady_clock::now();
+    const std::string id = road.plug();
+    const road::Outcome outcome = road.waitForEnd(mark, kRoadLimit);
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (outcome != road::Outcome::kSuccess) {
+      cost.error = std::string("module ") + std::to_string(module) + ": " +
+                   road::outcomeText(outcome) + ", last message \"" + road.station().lastMessage() +
+                   "\"";
+      return cost;
+    }
+    cost.wall += wall;
+    cost.stationCpu += road::processCpuSeconds(road.stationPid()) - cpuBefore;
+    cost.benchCpu += road::processCpuSeconds(road.benchPid()) - benchBefore;
+    const size_t unplugMark = road.station().eventCount();
+    road.unplug(id);
+    road.waitForUnplugShown(unplugMark, kRoadLimit);
+  }
+  cost.wall /= settings.modules;
+  cost.stationCpu /= settings.modules;
+  cost.benchCpu /= settings.modules;
+  cost.ok = true;
+  return cost;
+}
+
+void measurePlatform(const Settings& settings, const std::string& platform) {
+  const double s = settings.timeScale;
+  const RunCost base = measureRun(settings, platform, s, s);
+  if (!base.ok) {
+    std::printf("%-8s not measured: %s\n", platform.c_str(), base.error.c_str());
+    return;
+  }
+  const RunCost slowStation = measureRun(settings, platform, 2 * s, s);
+  const RunCost slowBench = measureRun(settings, platform, s, 2 * s);
+  if (!slowStation.ok || !slowBench.ok) {
+    std::printf("%-8s not measured: %s\n", platform.c_str(),
+                (slowStation.ok ? slowBench : slowStation).error.c_str());
+    return;
+  }
+  // Waits and delays at scale 1; what scales with neither is the rest.
+  const double waits = (slowStation.wall - base.wall) / s;
+  const double delays = (slowBench.wall - base.wall) / s;
+  const double rest = base.wall - s * (waits + delays);
+  const double transfers = base.benchCpu;
+  const double ownWork = rest - transfers;
+  const double cpu = (base.stationCpu + slowStation.stationCpu + slowBench.stationCpu) / 3;
+  const double roadAtScale1 = rest + waits + delays;
+  std::printf("%-8s %9.2f %9.2f %9.2f %9.3f %9.1f %9.1f %8.2f%%  %9.2f\n", platform.c_str(),
+              base.wall, s * waits, s * delays, transfers, 1000 * ownWork, 1000 * cpu,
+              100 * cpu / roadAtScale1, roadAtScale1);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  if (!parseArguments(argc, argv, settings)) return 2;
+  std::printf("road cost: %d modules per run, time scale %g, size scale %g\n", settings.modules,
+              settings.timeScale, settings.sizeScale);
+  std::printf("%-8s %9s %9s %9s %9s %9s %9s %9s  %9s\n", "platform", "wall_s", "waits_s", "bench_s",
+              "xfer_s", "own_ms", "cpu_ms", "cpu_share", "road@1_s");
+  for (const std::string& platform : settings.platforms) measurePlatform(settings, platform);
+  return 0;
+}
