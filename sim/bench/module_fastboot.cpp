@@ -30,6 +30,13 @@ bool VirtualModule::startFastboot() {
     model.setFault("flash:" + partition, fault);
     model.setFault("flashC:" + partition, fault);
   }
+  // The loader itself stops taking data at the fault's percentage, so a fast transfer cannot
+  // finish between two bench turns; the next turn then pulls the module.
+  for (const UnplugFault& fault : faults_.unplug) {
+    if (fault.spent || fault.stage != "ap") continue;
+    model.setPullDuringFirstDownload(fault.percent);
+    break;
+  }
   fastbootCommandsSeen_ = 0;
   apDownloadSize_.reset();
   apDownloadStartBytes_ = 0;

@@ -35,6 +35,7 @@ bool parseDownloadSize(const std::string& command, uint64_t& size) {
 
 FastbootDeviceModel::Output FastbootDeviceModel::onMessage(const uint8_t* data, size_t length) {
   std::lock_guard lock(mutex_);
+  if (pulled_) return Output{{}, true};
   if (inDataPhase_) return receiveData(data, length);
   std::string command(reinterpret_cast<const char*>(data), length);
   commands_.push_back(command);
@@ -142,6 +143,9 @@ FastbootDeviceModel::Output FastbootDeviceModel::startDownload(const std::string
   failAfterData_ = fault ? fault->failAfterData : std::nullopt;
   dataLeft_ = announced;
   inDataPhase_ = true;
+  if (pullPercent_ && !pullAtBytes_) {
+    pullAtBytes_ = dataBytes_ + (announced * static_cast<uint64_t>(*pullPercent_) + 99) / 100;
+  }
   if (announced == 0) {
     Output done = receiveData(nullptr, 0);
     out.packets.insert(out.packets.end(), done.packets.begin(), done.packets.end());
@@ -154,9 +158,16 @@ FastbootDeviceModel::Output FastbootDeviceModel::receiveData(const uint8_t* data
   if (length > 0) {
     if (storeData_) dataMessageSizes_.push_back(length);
     size_t take = static_cast<size_t>(std::min<uint64_t>(length, dataLeft_));
+    const bool pullNow = pullAtBytes_ && dataBytes_ + take >= *pullAtBytes_;
+    if (pullNow) take = static_cast<size_t>(*pullAtBytes_ - dataBytes_);
     if (storeData_) download_.insert(download_.end(), data, data + take);
     dataBytes_ += take;
     dataLeft_ -= take;
+    if (pullNow) {
+      pulled_ = true;
+      inDataPhase_ = false;
+      return Output{{}, true};
+    }
   }
   if (dataLeft_ > 0) return out;
   inDataPhase_ = false;
@@ -164,6 +175,11 @@ FastbootDeviceModel::Output FastbootDeviceModel::receiveData(const uint8_t* data
   out.packets.push_back(failAfterData_ ? fail(*failAfterData_) : okay());
   failAfterData_.reset();
   return out;
+}
+
+void FastbootDeviceModel::setPullDuringFirstDownload(int percent) {
+  std::lock_guard lock(mutex_);
+  pullPercent_ = percent;
 }
 
 void FastbootDeviceModel::setVariable(const std::string& name, const std::string& value) {

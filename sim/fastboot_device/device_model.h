@@ -54,6 +54,10 @@ class FastbootDeviceModel {
   // Without storing, data is counted but neither it nor its message sizes are kept (for
   // throughput measurements).
   void setStoreData(bool store);
+  // The device is pulled once `percent` of the first download has arrived: the data up to that
+  // point is taken and the connection dropped at once, whatever the transfer's pace, and every
+  // later message is answered by dropping the connection again.
+  void setPullDuringFirstDownload(int percent);
 
   // Observations.
   std::map<std::string, std::vector<uint8_t>> partitions() const;
@@ -92,6 +96,10 @@ class FastbootDeviceModel {
   std::optional<std::string> failAfterData_;
   std::vector<uint8_t> download_;
   bool haveDownload_ = false;
+
+  std::optional<int> pullPercent_;
+  std::optional<uint64_t> pullAtBytes_;
+  bool pulled_ = false;
 };
 
 }  // namespace sim
