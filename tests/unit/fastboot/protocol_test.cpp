@@ -207,6 +207,15 @@ TEST_F(ProtocolTest, AVanishingDeviceFailsTheReadAndReleases) {
   EXPECT_TRUE(kicked());
 }
 
+TEST_F(ProtocolTest, ADevicePulledHalfwayThroughTheDataFailsTheDownloadAndKeepsHalf) {
+  device_.model().setPullDuringFirstDownload(50);
+  std::string data(1 << 20, 'd');
+  EXPECT_EQ(fb_download_data(transport_, data.data(), static_cast<unsigned>(data.size())), -1);
+  EXPECT_TRUE(kicked());
+  EXPECT_EQ(device_.model().dataBytesReceived(), data.size() / 2);
+  EXPECT_TRUE(device_.model().partitions().empty());
+}
+
 TEST_F(ProtocolTest, ASilentDeviceIsWaitedForUntilTheStationStops) {
   Fault f;
   f.silent = true;
