@@ -20,6 +20,7 @@ ToolCommand firehoseCommand(int com, const std::string& rawprogramName,
                             const std::string& patchName, const std::string& searchPath,
                             bool reset);
 
-// The folder the tools are started from. Empty (the default): beside the station's
-// executables, else by the system's search. Tests name a folder of stand-in tools.
+// The folder the tools are started from. Empty (the default): the station's helper folders
+// (beside its executable, then <prefix>/lib/zendral), else by the system's search. Tests name a
+// folder of stand-in tools.
 std::string& toolFolder();

@@ -69,7 +69,7 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>
     posix_spawnattr_setpgroup(&attributes, 0);
   }
 
-  std::string program = besideExecutable(argv[0]);
+  std::string program = findHelperFile(argv[0]);
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);

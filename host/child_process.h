@@ -14,9 +14,9 @@ namespace host {
 
 class ChildProcess {
  public:
-  // Starts argv[0] with the arguments argv[1...]. A bare program name is looked for beside the
-  // executable first, then on PATH. Standard input is /dev/null. Returns null and explains in
-  // `error` (when given) if the program cannot be started.
+  // Starts argv[0] with the arguments argv[1...]. A bare program name is looked for in the
+  // helper folders first (host::findHelperFile), then on PATH. Standard input is /dev/null. Returns
+  // null and explains in `error` (when given) if the program cannot be started.
   static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
                                              std::string* error = nullptr);
   // The same, with the program leading a process group of its own: kill() then ends the

@@ -34,8 +34,8 @@ bool DynamicLibrary::open(const std::string& name) {
     error_ = "no library name";
     return false;
   }
-  path_ = besideExecutable(name);
-  // A bare name that is not beside the executable goes to the loader's search unchanged.
+  path_ = findHelperFile(name);
+  // A bare name found in none of the helper folders goes to the loader's search unchanged.
   handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) {
     const char* why = dlerror();

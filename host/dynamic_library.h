@@ -1,6 +1,7 @@
 #pragma once
-// A shared library loaded at run time. A bare file name is looked for beside the executable
-// first, then by the system loader's own search; a name with "/" is used as it stands.
+// A shared library loaded at run time. A bare file name is looked for in the helper folders
+// (host::findHelperFile) first, then by the system loader's own search; a name with "/" is used as
+// it stands.
 
 #include <string>
 

@@ -1,7 +1,6 @@
 #include "host/executable_path.h"
 
-#include <unistd.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -14,14 +13,28 @@ std::string executableDir() {
   return self.parent_path().string();
 }
 
-std::string besideExecutable(const std::string& name) {
+std::vector<std::string> helperFolders(const std::string& exeDir, bool benchInUse) {
+  if (exeDir.empty()) return {};
+  const std::filesystem::path lib = std::filesystem::path(exeDir).parent_path() / "lib";
+  std::vector<std::string> folders{exeDir};
+  if (benchInUse) folders.push_back((lib / "zendral-bench").string());
+  folders.push_back((lib / "zendral").string());
+  return folders;
+}
+
+std::string findHelperFile(const std::string& name, const std::vector<std::string>& folders) {
   if (name.empty() || name.find('/') != std::string::npos) return name;
-  std::string dir = executableDir();
-  if (dir.empty()) return name;
-  std::string candidate = dir + "/" + name;
-  std::error_code error;
-  if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+  for (const std::string& folder : folders) {
+    std::string candidate = folder + "/" + name;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+  }
   return name;
+}
+
+std::string findHelperFile(const std::string& name) {
+  const char* bench = std::getenv("ZENDRAL_BENCH");
+  return findHelperFile(name, helperFolders(executableDir(), bench && *bench));
 }
 
 }  // namespace host
