@@ -1,0 +1,182 @@
+// The libudev device directory on an emulated machine: the names and COM numbers of a module's
+// serial interfaces, USB devices by port path, arrivals and removals through uevents, and
+// devices the role table does not know or the kernel described only in part.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "change_counter.h"
+#include "host/udev_device_directory.h"
+#include "testbed.h"
+
+namespace umocktest {
+namespace {
+
+using host::SerialPortInfo;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class UdevDirectoryTest : public EmulatedTest {
+ protected:
+  void SetUp() override {
+    EmulatedTest::SetUp();
+    if (HasFatalFailure()) return;
+    directory_ = std::make_unique<host::UdevDeviceDirectory>();
+  }
+  void TearDown() override {
+    directory_.reset();
+    for (const std::string& device : added_) testbed().remove(device);
+  }
+
+  // A USB device with serial interfaces; removed again after the test.
+  std::string plugModule(const std::string& portPath, const std::string& productId,
+                         const std::vector<SerialSpec>& ports,
+                         const std::string& vendorId = "05c6") {
+    UsbDeviceSpec spec;
+    spec.portPath = portPath;
+    spec.vendorId = vendorId;
+    spec.productId = productId;
+    const std::string device = testbed().addUsbDevice(spec);
+    testbed().addSerialPorts(device, ports);
+    added_.push_back(device);
+    return device;
+  }
+
+  std::vector<SerialPortInfo> ports() {
+    std::vector<SerialPortInfo> list;
+    EXPECT_EQ(directory_->listSerialPorts(list), 0);
+    return list;
+  }
+  std::vector<std::string> usbPaths() {
+    std::vector<std::string> list;
+    EXPECT_EQ(directory_->listUsbInterfaces(list), 0);
+    return list;
+  }
+
+  std::unique_ptr<host::UdevDeviceDirectory> directory_;
+  std::vector<std::string> added_;
+};
+
+std::string usbPath(const std::string& ids, const std::string& instance) {
+  return "\\\\?\\usb#" + ids + "#" + instance + "#{f72fe0d4-cbcb-407d-8814-9ed673d0dd6b}";
+}
+
+TEST_F(UdevDirectoryTest, ModuleInterfacesGetTheirRoleNamesAndComNumbers) {
+  plugModule("1-3", "9091",
+             {{"ttyUSB0", "00"}, {"ttyUSB1", "01"}, {"ttyUSB2", "02"}, {"ttyUSB3", "03"}});
+  plugModule("1-4", "9025", {{"ttyACM0", "00"}, {"ttyACM1", "02"}});
+  plugModule("1-5", "9011", {{"ttyUSB4", "00"}, {"ttyUSB5", "02"}});
+  plugModule("1-6", "9008", {{"ttyUSB6", "00"}});
+  plugModule("1-7", "9009", {{"ttyUSB7", "00"}});
+  plugModule("1-8", "900e", {{"ttyACM7", "00"}});
+  added_.push_back(testbed().addOnBoardTty("ttyS0", "4"));
+  added_.push_back(testbed().addOnBoardTty("ttyS1", "0"));  // no UART behind it
+
+  EXPECT_THAT(
+      ports(),
+      ElementsAre(
+          SerialPortInfo{"Communications Port (COM1)", "/dev/ttyS0", 1},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM100)", "/dev/ttyUSB0", 100},
+          SerialPortInfo{"Qualcomm HS-USB NMEA 9091 (COM101)", "/dev/ttyUSB1", 101},
+          SerialPortInfo{"Qualcomm HS-USB AT Port 9091 (COM102)", "/dev/ttyUSB2", 102},
+          SerialPortInfo{"Qualcomm HS-USB Modem 9091 (COM103)", "/dev/ttyUSB3", 103},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9011 (COM104)", "/dev/ttyUSB4", 104},
+          SerialPortInfo{"Qualcomm HS-USB AT Port 9011 (COM105)", "/dev/ttyUSB5", 105},
+          SerialPortInfo{"Qualcomm HS-USB QDLoader 9008 (COM106)", "/dev/ttyUSB6", 106},
+          SerialPortInfo{"Qualcomm HS-USB QDLoader 9009 (COM107)", "/dev/ttyUSB7", 107},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9025 (COM500)", "/dev/ttyACM0", 500},
+          SerialPortInfo{"Qualcomm HS-USB AT Port 9025 (COM501)", "/dev/ttyACM1", 501},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 900E (COM507)", "/dev/ttyACM7", 507}));
+  EXPECT_EQ(directory_->ttyPathOfCom(102), "/dev/ttyUSB2");
+  EXPECT_EQ(directory_->ttyPathOfCom(2), "") << "ttyS1 has no UART";
+}
+
+TEST_F(UdevDirectoryTest, UsbDevicesAreNamedByTheirPortPathAndHubsAreLeftOut) {
+  const std::string hub = testbed().addHub("1-2");
+  added_.push_back(hub);
+  UsbDeviceSpec fastboot;
+  fastboot.portPath = "1-2.4";
+  fastboot.vendorId = "18d1";
+  fastboot.productId = "d00d";
+  testbed().addUsbDevice(fastboot);
+  plugModule("1-3", "9091", {{"ttyUSB0", "00"}});
+  EXPECT_THAT(usbPaths(), ::testing::UnorderedElementsAre(usbPath("vid_18d1&pid_d00d", "1-2.4"),
+                                                          usbPath("vid_05c6&pid_9091", "1-3")));
+}
+
+TEST_F(UdevDirectoryTest, ArrivalsAndRemovalsArriveAsUevents) {
+  ASSERT_TRUE(directory_->monitoring());
+  ChangeCounter changes(*directory_);
+  const std::string module =
+      plugModule("1-3", "9091", {{"ttyUSB0", "00"}, {"ttyUSB1", "01"}, {"ttyUSB2", "02"}});
+  // The USB device and its three ttys; the interfaces and the converter ports are not told.
+  changes.waitFor(4, 0);
+  EXPECT_EQ(changes.arrivals(), 4);
+  EXPECT_EQ(ports().size(), 3u);
+
+  testbed().uevent(module, "change");
+  testbed().uevent(module + "/1-3:1.0/ttyUSB0/ttyUSB0", "bind");
+  testbed().remove(module);
+  added_.clear();
+  changes.waitFor(4, 4);
+  EXPECT_EQ(changes.arrivals(), 4) << "change and bind are no arrivals";
+  EXPECT_EQ(changes.removals(), 4);
+  EXPECT_THAT(ports(), IsEmpty()) << "a removal is told once the port is gone";
+  EXPECT_THAT(usbPaths(), IsEmpty());
+}
+
+TEST_F(UdevDirectoryTest, UnknownVendorsAndMissingOrOddAttributesGiveNoModulePort) {
+  plugModule("1-3", "5678", {{"ttyACM0", "00"}}, "1234");
+  plugModule("1-4", "", {{"ttyUSB0", "00"}}, "");  // ids the kernel could not read
+  plugModule("1-5", "9091", {{"ttyUSB1", ""}, {"ttyUSB2", "zz"}, {"ttyUSB3", "1f"}});
+  plugModule("1-6", "9091", {{"ttyUSB400", "00"}, {"ttyUSB01", "00"}, {"ttyACM9", "00", false}});
+  added_.push_back(testbed().addOnBoardTty("ttyS2", ""));
+
+  EXPECT_THAT(
+      ports(),
+      ElementsAre(SerialPortInfo{"USB Serial Device (COM100)", "/dev/ttyUSB0", 100},
+                  SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM101)", "/dev/ttyUSB1", 101},
+                  SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM102)", "/dev/ttyUSB2", 102},
+                  SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM103)", "/dev/ttyUSB3", 103},
+                  SerialPortInfo{"USB Serial Device (COM500)", "/dev/ttyACM0", 500},
+                  SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM509)", "/dev/ttyACM9", 509}))
+      << "a tty without a device name keeps the kernel's; out-of-range names are no ports";
+  EXPECT_THAT(usbPaths(), ::testing::UnorderedElementsAre(usbPath("vid_1234&pid_5678", "1-3"),
+                                                          usbPath("vid_05c6&pid_9091", "1-5"),
+                                                          usbPath("vid_05c6&pid_9091", "1-6")))
+      << "a device without ids has no interface path";
+}
+
+TEST_F(UdevDirectoryTest, AFloodOfUeventsIsAllToldAndTheMonitorLivesOn) {
+  ChangeCounter changes(*directory_);
+  const std::string module = plugModule("1-3", "9091", {{"ttyUSB0", "00"}, {"ttyUSB2", "02"}});
+  const std::string tty = module + "/1-3:1.0/ttyUSB0/ttyUSB0";
+  changes.waitFor(3, 0);
+  // The emulation cannot lose events as a full netlink socket does (its sender gives up on a
+  // full socket instead), so the flood comes in bursts the socket holds.
+  constexpr int kBursts = 20;
+  constexpr int kRounds = 25;
+  for (int burst = 1; burst <= kBursts; ++burst) {
+    for (int i = 0; i < kRounds; ++i) {
+      testbed().uevent(tty, "add");
+      testbed().uevent(module + "/1-3:1.0", "add");
+      testbed().uevent(tty, i % 2 ? "change" : "no-such-action");
+      testbed().uevent(module, "remove");
+    }
+    changes.waitFor(3 + burst * kRounds, burst * kRounds);
+  }
+  EXPECT_EQ(changes.arrivals(), 3 + kBursts * kRounds);
+  EXPECT_EQ(changes.removals(), kBursts * kRounds);
+  EXPECT_EQ(ports().size(), 2u);
+
+  testbed().remove(module);
+  added_.clear();
+  changes.waitFor(0, kBursts * kRounds + 3);
+  EXPECT_EQ(changes.removals(), kBursts * kRounds + 3);
+  EXPECT_THAT(ports(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace umocktest
