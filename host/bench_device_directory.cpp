@@ -45,6 +45,7 @@ int BenchDeviceDirectory::listSerialPorts(std::vector<SerialPortInfo>& ports) {
     info.ttyPath = port.value("tty", "");
     info.comNumber = port.value("com", 0);
     if (info.comNumber <= 0) info.comNumber = comNumberInName(info.friendlyName);
+    info.portPath = port.value("port", "");
     ports.push_back(std::move(info));
   }
   return 0;
@@ -56,6 +57,17 @@ int BenchDeviceDirectory::listUsbInterfaces(std::vector<std::string>& paths) {
   if (!askBench(socketPath_, reply)) return kBenchUnreachable;
   for (const auto& path : reply.value("usb", nlohmann::json::array())) {
     if (path.is_string()) paths.push_back(path.get<std::string>());
+  }
+  return 0;
+}
+
+int BenchDeviceDirectory::listUsbDevices(std::vector<UsbDeviceInfo>& devices) {
+  devices.clear();
+  nlohmann::json reply;
+  if (!askBench(socketPath_, reply)) return kBenchUnreachable;
+  for (const auto& device : reply.value("usbDevices", nlohmann::json::array())) {
+    if (!device.is_object() || !device.value("path", nlohmann::json()).is_string()) continue;
+    devices.push_back({device.value("path", ""), device.value("port", "")});
   }
   return 0;
 }

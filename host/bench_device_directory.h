@@ -27,6 +27,8 @@ class BenchDeviceDirectory : public DeviceDirectory {
 
   int listSerialPorts(std::vector<SerialPortInfo>& ports) override;
   int listUsbInterfaces(std::vector<std::string>& paths) override;
+  // The bench names each module's hub port; its fastboot paths carry the module's id instead.
+  int listUsbDevices(std::vector<UsbDeviceInfo>& devices) override;
 
   const std::string& socketPath() const { return socketPath_; }
 

@@ -27,7 +27,29 @@ int comNumberInName(const std::string& friendlyName) {
   return static_cast<int>(number);
 }
 
+std::string instanceOfInterfacePath(const std::string& path) {
+  size_t start = 0;
+  for (int hash = 0; hash < 2; ++hash) {
+    start = path.find('#', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  const size_t end = path.find('#', start);
+  return end == std::string::npos ? std::string() : path.substr(start, end - start);
+}
+
 // ---- DeviceDirectory ----
+
+int DeviceDirectory::listUsbDevices(std::vector<UsbDeviceInfo>& devices) {
+  devices.clear();
+  std::vector<std::string> paths;
+  if (int error = listUsbInterfaces(paths)) return error;
+  for (std::string& path : paths) {
+    std::string port = instanceOfInterfacePath(path);
+    devices.push_back({std::move(path), std::move(port)});
+  }
+  return 0;
+}
 
 std::string DeviceDirectory::ttyPathOfCom(int com) {
   if (com < 1) return {};
@@ -100,17 +122,25 @@ int ScriptedDeviceDirectory::listUsbInterfaces(std::vector<std::string>& paths) 
   std::lock_guard lock(mutex_);
   paths.clear();
   if (listError_ != 0) return listError_;
-  paths = usbPaths_;
+  for (const UsbDeviceInfo& device : usbDevices_) paths.push_back(device.path);
+  return 0;
+}
+
+int ScriptedDeviceDirectory::listUsbDevices(std::vector<UsbDeviceInfo>& devices) {
+  std::lock_guard lock(mutex_);
+  devices.clear();
+  if (listError_ != 0) return listError_;
+  devices = usbDevices_;
   return 0;
 }
 
 void ScriptedDeviceDirectory::addSerialPort(const std::string& friendlyName,
-                                            const std::string& ttyPath, int comNumber,
-                                            bool notify) {
+                                            const std::string& ttyPath, int comNumber, bool notify,
+                                            const std::string& portPath) {
   {
     std::lock_guard lock(mutex_);
-    ports_.push_back(
-        {friendlyName, ttyPath, comNumber > 0 ? comNumber : comNumberInName(friendlyName)});
+    ports_.push_back({friendlyName, ttyPath,
+                      comNumber > 0 ? comNumber : comNumberInName(friendlyName), portPath});
   }
   if (notify) notifyListeners(DeviceChange::Arrival);
 }
@@ -125,10 +155,11 @@ bool ScriptedDeviceDirectory::removeSerialPort(const std::string& ttyPath, bool 
   return removed;
 }
 
-void ScriptedDeviceDirectory::addUsbInterface(const std::string& path, bool notify) {
+void ScriptedDeviceDirectory::addUsbInterface(const std::string& path, bool notify,
+                                              const std::string& portPath) {
   {
     std::lock_guard lock(mutex_);
-    usbPaths_.push_back(path);
+    usbDevices_.push_back({path, portPath.empty() ? instanceOfInterfacePath(path) : portPath});
   }
   if (notify) notifyListeners(DeviceChange::Arrival);
 }
@@ -137,7 +168,7 @@ bool ScriptedDeviceDirectory::removeUsbInterface(const std::string& path, bool n
   bool removed;
   {
     std::lock_guard lock(mutex_);
-    removed = std::erase(usbPaths_, path) > 0;
+    removed = std::erase_if(usbDevices_, [&](const UsbDeviceInfo& d) { return d.path == path; });
   }
   if (removed && notify) notifyListeners(DeviceChange::Removal);
   return removed;
@@ -146,7 +177,7 @@ bool ScriptedDeviceDirectory::removeUsbInterface(const std::string& path, bool n
 void ScriptedDeviceDirectory::clear() {
   std::lock_guard lock(mutex_);
   ports_.clear();
-  usbPaths_.clear();
+  usbDevices_.clear();
 }
 
 void ScriptedDeviceDirectory::setListError(int systemError) {

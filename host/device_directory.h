@@ -20,7 +20,18 @@ struct SerialPortInfo {
   std::string friendlyName;  // "Qualcomm HS-USB Diagnostics 9091 (COM12)"
   std::string ttyPath;       // "/dev/ttyUSB0"
   int comNumber = 0;         // the n of "(COMn)"; 0 when the name has none
+  // The physical USB port of the device the port belongs to, "<bus>-<port path>" ("1-1.4");
+  // empty for a port that is not on USB. It stays the same through every re-enumeration of a
+  // module, whatever COM number and mode it comes back with.
+  std::string portPath = {};
   bool operator==(const SerialPortInfo&) const = default;
+};
+
+// A USB device: its interface path and the physical port it is plugged into (as above).
+struct UsbDeviceInfo {
+  std::string path;
+  std::string portPath;
+  bool operator==(const UsbDeviceInfo&) const = default;
 };
 
 enum class DeviceChange { Arrival, Removal };
@@ -31,6 +42,10 @@ std::string usbInterfacePath(uint16_t vendorId, uint16_t productId, const std::s
 
 // The n of the last "(COMn)" in a friendly name, 0 when there is none or it is out of range.
 int comNumberInName(const std::string& friendlyName);
+
+// The instance text of an interface path (between its second and third "#"); empty when the
+// path does not have that form.
+std::string instanceOfInterfacePath(const std::string& path);
 
 class DeviceDirectory {
  public:
@@ -48,6 +63,9 @@ class DeviceDirectory {
   virtual int listSerialPorts(std::vector<SerialPortInfo>& ports) = 0;
   // Fills `paths` with the interface paths of the present USB devices. Same result as above.
   virtual int listUsbInterfaces(std::vector<std::string>& paths) = 0;
+  // The same devices with the port each is plugged into. By default the port is the path's
+  // instance text, which is "<bus>-<port path>" for a real device.
+  virtual int listUsbDevices(std::vector<UsbDeviceInfo>& devices);
   // The tty of a COM number; empty when no present port has it.
   virtual std::string ttyPathOfCom(int com);
 
@@ -76,13 +94,16 @@ class ScriptedDeviceDirectory : public DeviceDirectory {
  public:
   int listSerialPorts(std::vector<SerialPortInfo>& ports) override;
   int listUsbInterfaces(std::vector<std::string>& paths) override;
+  int listUsbDevices(std::vector<UsbDeviceInfo>& devices) override;
 
   // The COM number comes from the name's "(COMn)" unless given (> 0).
   void addSerialPort(const std::string& friendlyName, const std::string& ttyPath, int comNumber = 0,
-                     bool notify = true);
+                     bool notify = true, const std::string& portPath = "");
   // Removes every port with this tty path; returns whether one was there.
   bool removeSerialPort(const std::string& ttyPath, bool notify = true);
-  void addUsbInterface(const std::string& path, bool notify = true);
+  // The port path defaults to the path's instance text.
+  void addUsbInterface(const std::string& path, bool notify = true,
+                       const std::string& portPath = "");
   bool removeUsbInterface(const std::string& path, bool notify = true);
   // Removes everything without notifying.
   void clear();
@@ -94,7 +115,7 @@ class ScriptedDeviceDirectory : public DeviceDirectory {
  private:
   std::mutex mutex_;
   std::vector<SerialPortInfo> ports_;
-  std::vector<std::string> usbPaths_;
+  std::vector<UsbDeviceInfo> usbDevices_;
   int listError_ = 0;
 };
 

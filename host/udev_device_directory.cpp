@@ -129,6 +129,8 @@ TtyFacts factsOf(udev_device* tty) {
     facts.onUsb = true;
     facts.vendorId = static_cast<uint16_t>(hexAttribute(usbDevice, "idVendor", 0));
     facts.productId = static_cast<uint16_t>(hexAttribute(usbDevice, "idProduct", 0));
+    const char* portPath = udev_device_get_sysname(usbDevice);
+    facts.portPath = portPath ? portPath : "";
     udev_device* usbInterface =
         udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_interface");
     facts.interfaceNumber = static_cast<int>(hexAttribute(usbInterface, "bInterfaceNumber", -1));
@@ -203,7 +205,8 @@ std::optional<SerialPortInfo> describeTty(const TtyFacts& facts) {
     if (facts.uartType.empty() || facts.uartType == "0") return std::nullopt;
     name = "Communications Port";
   }
-  return SerialPortInfo{name + " (COM" + std::to_string(com) + ")", facts.devnode, com};
+  return SerialPortInfo{name + " (COM" + std::to_string(com) + ")", facts.devnode, com,
+                        facts.onUsb ? facts.portPath : std::string()};
 }
 
 // ---- UdevDeviceDirectory ----

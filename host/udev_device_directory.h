@@ -4,6 +4,10 @@
 // thread reports arrivals and removals. It works without a running udev daemon (the lists come
 // from sysfs; the monitor then listens to the kernel's own events).
 //
+// A port on USB carries the physical port of its USB device: the device's kernel name,
+// "<bus>-<port path>" ("1-1.4"), the same for every interface and mode of a module on that port.
+// USB device paths use the same text as their instance.
+//
 // Friendly names. A tty on a USB device gets the name of its role, looked up by vendor id,
 // product id and interface number: "Qualcomm HS-USB Diagnostics 9091 (COM100)",
 // "Qualcomm HS-USB AT Port 9091 (COM102)", "Qualcomm HS-USB QDLoader 9008 (COM100)", ...
@@ -39,6 +43,7 @@ struct TtyFacts {
   uint16_t productId = 0;
   int interfaceNumber = -1;  // -1 when unknown
   std::string uartType;      // the tty's "type" attribute; "0" or empty = no UART behind it
+  std::string portPath;      // the USB device's name, "<bus>-<port path>"; empty off USB
 };
 
 // The COM number of a tty by the rule above; 0 for ttys that are not serial ports.

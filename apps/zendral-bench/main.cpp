@@ -2,12 +2,14 @@
 //
 //   zendral-bench serve --socket PATH [--timing test|real]
 //   zendral-bench --socket PATH plug --platform NAME [--imei 15DIGITS] [--meid 14CHARS]
-//                                    [--flash 512|1024] [--fault FAULT]...
-//   zendral-bench --socket PATH unplug ID | replug ID | state | quit
+//                                    [--flash 512|1024] [--port N] [--fault FAULT]...
+//   zendral-bench --socket PATH unplug ID | replug ID [--port N] | state | quit
 //   zendral-bench make-firmware --platform NAME DIR [--size-scale F] [--station-dir DIR]
 //                               [--seed N] [--big-image NAME=BYTES]...
 //                               [--variant elf|sdx55|9x55|9x45]   (Qca8909's firmware families)
 //
+// A module sits on a hub port (--port, else the lowest free one) whose port path "1-N" every
+// port and device of the module carries; `replug --port` moves it to another hub port.
 // The socket defaults to ZENDRAL_BENCH. `plug` prints the new module's id, `state` the JSON
 // state of every module. `--timing real` keeps the modules' own delays (restarts, port
 // re-enumeration) as long as a real module's, whatever ZENDRAL_TIME_SCALE says.
@@ -25,14 +27,15 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr,
-               "usage: zendral-bench serve --socket PATH [--timing test|real]\n"
-               "       zendral-bench [--socket PATH] plug --platform NAME [--imei N] [--meid M]"
-               " [--flash MB] [--fault FAULT]...\n"
-               "       zendral-bench [--socket PATH] unplug ID | replug ID | state | quit\n"
-               "       zendral-bench make-firmware --platform NAME DIR [--size-scale F]"
-               " [--station-dir DIR] [--seed N] [--big-image NAME=BYTES]...\n"
-               "                    [--variant elf|sdx55|9x55|9x45]\n");
+  std::fprintf(
+      stderr,
+      "usage: zendral-bench serve --socket PATH [--timing test|real]\n"
+      "       zendral-bench [--socket PATH] plug --platform NAME [--imei N] [--meid M]"
+      " [--flash MB] [--port N] [--fault FAULT]...\n"
+      "       zendral-bench [--socket PATH] unplug ID | replug ID [--port N] | state | quit\n"
+      "       zendral-bench make-firmware --platform NAME DIR [--size-scale F]"
+      " [--station-dir DIR] [--seed N] [--big-image NAME=BYTES]...\n"
+      "                    [--variant elf|sdx55|9x55|9x45]\n");
   return 2;
 }
 
@@ -122,6 +125,20 @@ int exchange(const Arguments& args, const nlohmann::json& request, nlohmann::jso
   return 0;
 }
 
+// Adds "port" to `request` from --port. False (after saying so) when it is not a number.
+bool addHubPort(const Arguments& args, nlohmann::json& request) {
+  const std::string port = args.option("port");
+  if (port.empty()) return true;
+  char* end = nullptr;
+  const long number = std::strtol(port.c_str(), &end, 10);
+  if (end == port.c_str() || *end != '\0') {
+    std::fprintf(stderr, "zendral-bench: --port needs a number\n");
+    return false;
+  }
+  request["port"] = number;
+  return true;
+}
+
 int plug(const Arguments& args) {
   nlohmann::json request = {{"cmd", "plug"}, {"platform", args.option("platform")}};
   if (request["platform"] == "") {
@@ -131,6 +148,7 @@ int plug(const Arguments& args) {
   if (!args.option("imei").empty()) request["imei"] = args.option("imei");
   if (!args.option("meid").empty()) request["meid"] = args.option("meid");
   if (!args.option("flash").empty()) request["flash"] = args.option("flash");
+  if (!addHubPort(args, request)) return 2;
   request["faults"] = nlohmann::json::array();
   for (const auto& [key, value] : args.options) {
     if (key == "fault") request["faults"].push_back(value);
@@ -143,8 +161,10 @@ int plug(const Arguments& args) {
 
 int moduleCommand(const Arguments& args) {
   if (args.positional.size() != 1) return usage();
+  nlohmann::json request = {{"cmd", args.command}, {"id", args.positional[0]}};
+  if (args.command == "replug" && !addHubPort(args, request)) return 2;
   nlohmann::json reply;
-  return exchange(args, {{"cmd", args.command}, {"id", args.positional[0]}}, reply);
+  return exchange(args, request, reply);
 }
 
 int state(const Arguments& args) {

@@ -18,6 +18,9 @@ ComNumbers comNumbersOf(int number) {
 // Module numbers stop well before COM numbers run out of the station's range.
 constexpr int kMaxModules = 999;
 
+// The ports of the bench's hub.
+constexpr int kHubPorts = 64;
+
 bool isDigits(const std::string& text) {
   for (char c : text) {
     if (!std::isdigit(static_cast<unsigned char>(c))) return false;
@@ -74,7 +77,8 @@ nlohmann::json Bench::handle(const nlohmann::json& request) {
     if (cmd == "unplug" || cmd == "replug") {
       VirtualModule* module = moduleById(request.value("id", ""));
       if (!module) return errorReply("no module with that id");
-      cmd == "unplug" ? module->unplug() : module->replug();
+      if (cmd == "replug") return replug(*module, request);
+      module->unplug();
       return okReply();
     }
     if (cmd == "state") return state();
@@ -106,6 +110,9 @@ nlohmann::json Bench::plug(const nlohmann::json& request) {
     return errorReply("an IMEI is 15 digits");
   }
   if (identity.meid.size() != 14) return errorReply("a MEID is 14 characters");
+  std::string portError;
+  const int hubPort = choosePort(request, nullptr, portError);
+  if (hubPort == 0) return errorReply(portError);
   if (request.contains("flash")) {
     identity.flashId = request.value("flash", "");
     const auto& sizes = profile->flashSizes;
@@ -126,24 +133,77 @@ nlohmann::json Bench::plug(const nlohmann::json& request) {
   };
   auto module = std::make_unique<VirtualModule>(id, *profile, identity, std::move(faults),
                                                 comNumbersOf(number), listener, clock_);
+  module->setHubPort(hubPort);
   std::string error;
   if (!module->plug(error)) return errorReply(error);
+  const std::string portPath = module->portPath();
   modules_[number] = std::move(module);
   ++nextNumber_;
-  return okReply({{"id", id}});
+  return okReply({{"id", id}, {"port", portPath}});
+}
+
+nlohmann::json Bench::replug(VirtualModule& module, const nlohmann::json& request) {
+  std::string error;
+  const int hubPort =
+      request.contains("port") ? choosePort(request, &module, error) : module.hubPort();
+  if (hubPort == 0) return errorReply(error);
+  // Out of the old port, into the new one: the module shows up there as it boots.
+  module.unplug();
+  module.setHubPort(hubPort);
+  module.replug();
+  return okReply({{"port", module.portPath()}});
+}
+
+int Bench::choosePort(const nlohmann::json& request, const VirtualModule* moving,
+                      std::string& error) {
+  auto taken = [&](int port) {
+    for (auto& [number, module] : modules_) {
+      if (module.get() != moving && module->mode() != Mode::kUnplugged &&
+          module->hubPort() == port) {
+        return true;
+      }
+    }
+    return false;
+  };
+  if (!request.contains("port")) {
+    for (int port = 1; port <= kHubPorts; ++port) {
+      if (!taken(port)) return port;
+    }
+    error = "every hub port is taken";
+    return 0;
+  }
+  const nlohmann::json& wanted = request["port"];
+  if (!wanted.is_number_integer() || wanted.get<int64_t>() < 1 ||
+      wanted.get<int64_t>() > kHubPorts) {
+    error = "a hub port is a number from 1 to " + std::to_string(kHubPorts);
+    return 0;
+  }
+  const int port = wanted.get<int>();
+  if (taken(port)) {
+    error = "hub port " + std::to_string(port) + " is taken";
+    return 0;
+  }
+  return port;
 }
 
 nlohmann::json Bench::ports() {
   nlohmann::json ports = nlohmann::json::array();
   nlohmann::json usb = nlohmann::json::array();
+  nlohmann::json usbDevices = nlohmann::json::array();
   for (auto& [number, module] : modules_) {
+    const std::string portPath = module->portPath();
     for (const auto& port : module->ports()) {
-      ports.push_back(
-          {{"com", port->com}, {"name", port->friendlyName}, {"tty", port->pty.ttyPath()}});
+      ports.push_back({{"com", port->com},
+                       {"name", port->friendlyName},
+                       {"tty", port->pty.ttyPath()},
+                       {"port", portPath}});
     }
-    for (const std::string& path : module->usbInterfacePaths()) usb.push_back(path);
+    for (const std::string& path : module->usbInterfacePaths()) {
+      usb.push_back(path);
+      usbDevices.push_back({{"path", path}, {"port", portPath}});
+    }
   }
-  return okReply({{"ports", ports}, {"usb", usb}});
+  return okReply({{"ports", ports}, {"usb", usb}, {"usbDevices", usbDevices}});
 }
 
 nlohmann::json Bench::fastbootPort(const nlohmann::json& request) {

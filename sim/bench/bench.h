@@ -2,7 +2,8 @@
 // The virtual bench: the modules plugged into it and the answers to every request of the
 // control protocol. Each request and reply is one JSON object ({"cmd": ..., ...} and
 // {"ok": true, ...} or {"ok": false, "error": "..."}). The requests come from three sides:
-//   the operator (zendral-bench): plug, unplug, replug, state
+//   the operator (zendral-bench): plug, unplug, replug, state (a module sits on a hub port:
+//     plug and replug take "port", else the lowest free one)
 //   the station's bench backends: ports, fastboot-port
 //   the simulated library and tools, about the module behind a COM number: port, phone, ...
 // The library's requests name their connection ("conn"): the bench holds the library's
@@ -45,6 +46,10 @@ class Bench {
 
  private:
   nlohmann::json plug(const nlohmann::json& request);
+  nlohmann::json replug(VirtualModule& module, const nlohmann::json& request);
+  // The hub port a plug or replug asks for ("port", 1 ... kHubPorts), or the lowest one no
+  // other plugged module uses; 0 with `error` when it is taken or out of range.
+  int choosePort(const nlohmann::json& request, const VirtualModule* moving, std::string& error);
   nlohmann::json ports();
   nlohmann::json fastbootPort(const nlohmann::json& request);
   nlohmann::json state();

@@ -48,6 +48,10 @@ std::string benchInstance(const std::string& id) {
   return "bench-" + id;
 }
 
+std::string benchPortPath(int port) {
+  return "1-" + std::to_string(port);
+}
+
 VirtualModule::VirtualModule(std::string id, const PlatformProfile& profile,
                              ModuleIdentity identity, ModuleFaults faults, ComNumbers coms,
                              ChangeListener listener, ModuleClock& clock)

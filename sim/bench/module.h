@@ -83,6 +83,10 @@ struct SaharaHello {
 // The instance text of a module's USB interface path: "bench-<id>".
 std::string benchInstance(const std::string& id);
 
+// The physical port path of the bench's hub port `port` (1, 2, ...): "1-<port>", as a real
+// device on port <port> of bus 1 would have it.
+std::string benchPortPath(int port);
+
 class VirtualModule {
  public:
   // Told about every arrival (true) or removal (false) of a port or USB device.
@@ -97,6 +101,11 @@ class VirtualModule {
   const std::string& id() const { return id_; }
   const PlatformProfile& profile() const { return profile_; }
   Mode mode() const { return mode_; }
+  // The hub port the module is plugged into, and its port path; every port and device of the
+  // module carries that path.
+  int hubPort() const { return hubPort_; }
+  void setHubPort(int port) { hubPort_ = port; }
+  std::string portPath() const { return benchPortPath(hubPort_); }
   ModuleFaults& faults() { return faults_; }
   // Counted up at every unplug and at every boot: a library connection is tied to both.
   uint64_t plugCount() const { return plugCount_; }
@@ -202,6 +211,7 @@ class VirtualModule {
   ChangeListener listener_;
 
   Mode mode_ = Mode::kUnplugged;
+  int hubPort_ = 1;
   uint64_t plugCount_ = 0;
   uint64_t bootCount_ = 0;
   std::vector<std::unique_ptr<ModulePort>> ports_;

@@ -12,6 +12,7 @@ nlohmann::json VirtualModule::toJson() const {
   out["id"] = id_;
   out["platform"] = profile_.name;
   out["mode"] = modeText(mode_);
+  out["port"] = portPath();
   out["imei"] = at_.imei;
   out["meid"] = at_.meid;
   out["flash"] = at_.flashId;

@@ -70,6 +70,8 @@ TEST_F(StationSide, DirectoryListsTheModulesPortsAndReportsArrivalAndRemoval) {
   EXPECT_EQ(ports[0].friendlyName, "Qualcomm HS-USB Diagnostics 9025 (COM11)");
   EXPECT_EQ(ports[0].comNumber, 11);
   EXPECT_EQ(ports[1].friendlyName, "Qualcomm HS-USB AT Port 9025 (COM12)");
+  EXPECT_EQ(ports[0].portPath, "1-1");
+  EXPECT_EQ(ports[1].portPath, "1-1");
   EXPECT_EQ(directory_->ttyPathOfCom(12), ports[1].ttyPath);
   EXPECT_TRUE(directory_->ttyPathOfCom(13).empty());
 
@@ -114,6 +116,9 @@ TEST_F(StationSide, BootLoaderShowsAFastbootDeviceThatFlashesAndReboots) {
   ASSERT_EQ(directory_->listUsbInterfaces(paths), 0);
   ASSERT_EQ(paths.size(), 1u);
   EXPECT_NE(paths[0].find("vid_18d1&pid_d00d#bench-1#"), std::string::npos);
+  std::vector<host::UsbDeviceInfo> devices;
+  ASSERT_EQ(directory_->listUsbDevices(devices), 0);
+  EXPECT_EQ(devices, (std::vector<host::UsbDeviceInfo>{{paths[0], "1-1"}}));
 
   // The transport opens the device by its path through the bench backend.
   fastboot::registerBenchBackend(socket_);

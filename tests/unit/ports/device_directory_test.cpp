@@ -53,6 +53,15 @@ TEST(ScriptedDeviceDirectory, ListsWhatWasAddedInOrderAndMapsComNumbers) {
   std::vector<std::string> paths;
   ASSERT_EQ(directory.listUsbInterfaces(paths), 0);
   EXPECT_EQ(paths, std::vector<std::string>{kFastbootPath});
+  // A device's port is its path's instance unless given.
+  directory.addUsbInterface(host::usbInterfacePath(0x18D1, 0xD00D, "bench-3"), false, "1-3");
+  std::vector<host::UsbDeviceInfo> devices;
+  ASSERT_EQ(directory.listUsbDevices(devices), 0);
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(devices[0].portPath, "1-1.4");
+  EXPECT_EQ(devices[1].portPath, "1-3");
+  EXPECT_EQ(host::instanceOfInterfacePath(kFastbootPath), "1-1.4");
+  EXPECT_EQ(host::instanceOfInterfacePath("\\\\?\\usb#vid_18d1&pid_d00d#1-2"), "");
 
   EXPECT_TRUE(directory.removeSerialPort("/dev/pts/7"));
   EXPECT_FALSE(directory.removeSerialPort("/dev/pts/7"));

@@ -79,6 +79,16 @@ TEST(UdevFriendlyNames, OnlyDiagnosticDownloadAndAtInterfacesAreModulePorts) {
   EXPECT_EQ(nameOf(usbTty("ttyUSB9", 0x18D1, 0xD00D, 1)), "USB Serial Device (COM109)");
 }
 
+TEST(UdevFriendlyNames, AUsbPortCarriesItsDevicesPortPath) {
+  TtyFacts facts = usbTty("ttyUSB3", 0x05C6, 0x9091, 0);
+  facts.portPath = "1-1.4";
+  EXPECT_EQ(host::describeTty(facts)->portPath, "1-1.4");
+  // A module in another mode is another device on the same port: the path stays.
+  facts = usbTty("ttyUSB0", 0x05C6, 0x9008, 0);
+  facts.portPath = "1-1.4";
+  EXPECT_EQ(host::describeTty(facts)->portPath, "1-1.4");
+}
+
 TEST(UdevFriendlyNames, OnBoardUartsNeedAUartAndOtherTtysAreNoPorts) {
   TtyFacts uart;
   uart.sysname = "ttyS0";

@@ -55,6 +55,34 @@ TEST_F(BenchModel, RefusesBadPlugRequests) {
   EXPECT_TRUE(bench.modules().empty());
 }
 
+// A module sits on a hub port: every port and device it shows carries that port's path, two
+// modules never share a port, and a replug may move a module to another one.
+TEST_F(BenchModel, ModulesSitOnHubPortsThatTheirPortsCarry) {
+  ASSERT_TRUE(kSmallTimeScale);
+  EXPECT_EQ(bench.handle({{"cmd", "plug"}, {"platform", "Qca9x07"}, {"port", 3}})["port"], "1-3");
+  EXPECT_EQ(bench.handle({{"cmd", "plug"}, {"platform", "Qca9x07"}})["port"], "1-1");
+  for (const json& refused : {json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"port", 3}},
+                              json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"port", 0}},
+                              json{{"cmd", "plug"}, {"platform", "Qca9x07"}, {"port", "2"}},
+                              json{{"cmd", "replug"}, {"id", "1"}, {"port", 1}}}) {
+    EXPECT_FALSE(bench.handle(refused)["ok"]) << refused.dump();
+  }
+  EXPECT_EQ(bench.modules().size(), 2u);
+  const json listed = bench.handle({{"cmd", "ports"}});
+  for (const json& port : listed["ports"]) {
+    EXPECT_EQ(port["port"], port["com"].get<int>() < 20 ? "1-3" : "1-1") << port.dump();
+  }
+
+  // Unplugged, a module frees its port; a replug into another port moves it there.
+  bench.handle({{"cmd", "unplug"}, {"id", "2"}});
+  const json moved = bench.handle({{"cmd", "replug"}, {"id", "1"}, {"port", 1}});
+  ASSERT_TRUE(moved["ok"]) << moved.dump();
+  EXPECT_EQ(moved["port"], "1-1");
+  ASSERT_TRUE(runUntil([&] { return portNames().size() == 2; }));
+  EXPECT_EQ(bench.handle({{"cmd", "ports"}})["ports"][0]["port"], "1-1");
+  EXPECT_EQ(bench.handle({{"cmd", "state"}})["modules"][0]["port"], "1-1");
+}
+
 TEST_F(BenchModel, Qca9x07RoadFromSwitchThroughStreamingToFastbootAndBack) {
   const std::string id = plug("Qca9x07");
   EXPECT_TRUE(ask("phone", 11)["connected"]);
