@@ -207,8 +207,10 @@ void Testbed::uevent(const std::string& syspath, const std::string& action) {
 }
 
 std::string Testbed::usbNode(const std::string& syspath) const {
-  gchar* name = umockdev_testbed_get_property(testbed_, syspath.c_str(), "DEVNAME");
-  return takeString(name);
+  const std::string name =
+      takeString(umockdev_testbed_get_property(testbed_, syspath.c_str(), "DEVNAME"));
+  if (name.empty() || name.rfind("/dev/", 0) == 0) return name;
+  return "/dev/" + name;
 }
 
 void Testbed::attachIoctl(const std::string& syspath, UMockdevIoctlBase* handler) {
@@ -219,6 +221,10 @@ void Testbed::attachIoctl(const std::string& syspath, UMockdevIoctlBase* handler
     g_clear_error(&error);
     throw std::runtime_error("cannot attach to " + node + ": " + message);
   }
+}
+
+void Testbed::detachIoctl(const std::string& syspath) {
+  umockdev_testbed_detach_ioctl(testbed_, usbNode(syspath).c_str(), nullptr);
 }
 
 std::vector<uint8_t> usbDescriptors(uint16_t vendorId, uint16_t productId,

@@ -66,6 +66,7 @@ class Testbed {
   std::string usbNode(const std::string& syspath) const;
   // Lets `handler` answer the ioctls on a USB device's node.
   void attachIoctl(const std::string& syspath, UMockdevIoctlBase* handler);
+  void detachIoctl(const std::string& syspath);
 
  private:
   Testbed();
