@@ -27,7 +27,8 @@ class UdevDirectoryTest : public EmulatedTest {
   }
   void TearDown() override {
     directory_.reset();
-    for (const std::string& device : added_) testbed().remove(device);
+    for (auto device = added_.rbegin(); device != added_.rend(); ++device)
+      testbed().remove(*device);
   }
 
   // A USB device with serial interfaces; removed again after the test.
@@ -78,17 +79,17 @@ TEST_F(UdevDirectoryTest, ModuleInterfacesGetTheirRoleNamesAndComNumbers) {
       ports(),
       ElementsAre(
           SerialPortInfo{"Communications Port (COM1)", "/dev/ttyS0", 1},
-          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM100)", "/dev/ttyUSB0", 100},
-          SerialPortInfo{"Qualcomm HS-USB NMEA 9091 (COM101)", "/dev/ttyUSB1", 101},
-          SerialPortInfo{"Qualcomm HS-USB AT Port 9091 (COM102)", "/dev/ttyUSB2", 102},
-          SerialPortInfo{"Qualcomm HS-USB Modem 9091 (COM103)", "/dev/ttyUSB3", 103},
-          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9011 (COM104)", "/dev/ttyUSB4", 104},
-          SerialPortInfo{"Qualcomm HS-USB AT Port 9011 (COM105)", "/dev/ttyUSB5", 105},
-          SerialPortInfo{"Qualcomm HS-USB QDLoader 9008 (COM106)", "/dev/ttyUSB6", 106},
-          SerialPortInfo{"Qualcomm HS-USB QDLoader 9009 (COM107)", "/dev/ttyUSB7", 107},
-          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9025 (COM500)", "/dev/ttyACM0", 500},
-          SerialPortInfo{"Qualcomm HS-USB AT Port 9025 (COM501)", "/dev/ttyACM1", 501},
-          SerialPortInfo{"Qualcomm HS-USB Diagnostics 900E (COM507)", "/dev/ttyACM7", 507}));
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM100)", "/dev/ttyUSB0", 100, "1-3"},
+          SerialPortInfo{"Qualcomm HS-USB NMEA 9091 (COM101)", "/dev/ttyUSB1", 101, "1-3"},
+          SerialPortInfo{"Qualcomm HS-USB AT Port 9091 (COM102)", "/dev/ttyUSB2", 102, "1-3"},
+          SerialPortInfo{"Qualcomm HS-USB Modem 9091 (COM103)", "/dev/ttyUSB3", 103, "1-3"},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9011 (COM104)", "/dev/ttyUSB4", 104, "1-5"},
+          SerialPortInfo{"Qualcomm HS-USB AT Port 9011 (COM105)", "/dev/ttyUSB5", 105, "1-5"},
+          SerialPortInfo{"Qualcomm HS-USB QDLoader 9008 (COM106)", "/dev/ttyUSB6", 106, "1-6"},
+          SerialPortInfo{"Qualcomm HS-USB QDLoader 9009 (COM107)", "/dev/ttyUSB7", 107, "1-7"},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9025 (COM500)", "/dev/ttyACM0", 500, "1-4"},
+          SerialPortInfo{"Qualcomm HS-USB AT Port 9025 (COM501)", "/dev/ttyACM1", 501, "1-4"},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 900E (COM507)", "/dev/ttyACM7", 507, "1-8"}));
   EXPECT_EQ(directory_->ttyPathOfCom(102), "/dev/ttyUSB2");
   EXPECT_EQ(directory_->ttyPathOfCom(2), "") << "ttyS1 has no UART";
 }
@@ -102,8 +103,22 @@ TEST_F(UdevDirectoryTest, UsbDevicesAreNamedByTheirPortPathAndHubsAreLeftOut) {
   fastboot.productId = "d00d";
   testbed().addUsbDevice(fastboot);
   plugModule("1-3", "9091", {{"ttyUSB0", "00"}});
+  plugModule("1-2.3", "9008", {{"ttyUSB1", "00"}});
   EXPECT_THAT(usbPaths(), ::testing::UnorderedElementsAre(usbPath("vid_18d1&pid_d00d", "1-2.4"),
-                                                          usbPath("vid_05c6&pid_9091", "1-3")));
+                                                          usbPath("vid_05c6&pid_9091", "1-3"),
+                                                          usbPath("vid_05c6&pid_9008", "1-2.3")));
+  std::vector<host::UsbDeviceInfo> devices;
+  ASSERT_EQ(directory_->listUsbDevices(devices), 0);
+  EXPECT_THAT(devices, ::testing::UnorderedElementsAre(
+                           host::UsbDeviceInfo{usbPath("vid_18d1&pid_d00d", "1-2.4"), "1-2.4"},
+                           host::UsbDeviceInfo{usbPath("vid_05c6&pid_9091", "1-3"), "1-3"},
+                           host::UsbDeviceInfo{usbPath("vid_05c6&pid_9008", "1-2.3"), "1-2.3"}));
+  EXPECT_THAT(
+      ports(),
+      ElementsAre(
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM100)", "/dev/ttyUSB0", 100, "1-3"},
+          SerialPortInfo{"Qualcomm HS-USB QDLoader 9008 (COM101)", "/dev/ttyUSB1", 101, "1-2.3"}))
+      << "a port's USB port path is its device's, through the hub";
 }
 
 TEST_F(UdevDirectoryTest, ArrivalsAndRemovalsArriveAsUevents) {
@@ -136,12 +151,13 @@ TEST_F(UdevDirectoryTest, UnknownVendorsAndMissingOrOddAttributesGiveNoModulePor
 
   EXPECT_THAT(
       ports(),
-      ElementsAre(SerialPortInfo{"USB Serial Device (COM100)", "/dev/ttyUSB0", 100},
-                  SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM101)", "/dev/ttyUSB1", 101},
-                  SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM102)", "/dev/ttyUSB2", 102},
-                  SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM103)", "/dev/ttyUSB3", 103},
-                  SerialPortInfo{"USB Serial Device (COM500)", "/dev/ttyACM0", 500},
-                  SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM509)", "/dev/ttyACM9", 509}))
+      ElementsAre(
+          SerialPortInfo{"USB Serial Device (COM100)", "/dev/ttyUSB0", 100, "1-4"},
+          SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM101)", "/dev/ttyUSB1", 101, "1-5"},
+          SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM102)", "/dev/ttyUSB2", 102, "1-5"},
+          SerialPortInfo{"Qualcomm HS-USB Serial 9091 (COM103)", "/dev/ttyUSB3", 103, "1-5"},
+          SerialPortInfo{"USB Serial Device (COM500)", "/dev/ttyACM0", 500, "1-3"},
+          SerialPortInfo{"Qualcomm HS-USB Diagnostics 9091 (COM509)", "/dev/ttyACM9", 509, "1-6"}))
       << "a tty without a device name keeps the kernel's; out-of-range names are no ports";
   EXPECT_THAT(usbPaths(), ::testing::UnorderedElementsAre(usbPath("vid_1234&pid_5678", "1-3"),
                                                           usbPath("vid_05c6&pid_9091", "1-5"),
