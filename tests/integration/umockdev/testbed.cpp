@@ -73,6 +73,31 @@ std::string usbSyspath(const std::string& portPath) {
   return usbSyspath(portPath.substr(0, dot)) + "/" + portPath;
 }
 
+// The bus, class and number links of removed devices: a device of the same name can come back.
+void removeDanglingLinks(const std::string& root) {
+  for (const char* top : {"/sys/bus", "/sys/class", "/sys/dev"}) {
+    if (!fs::exists(root + top)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(root + top)) {
+      if (entry.is_symlink() && !fs::exists(entry.path())) fs::remove(entry.path());
+    }
+  }
+}
+
+// The testbed's note of a removed device's node number, kept under the node's name: a device
+// with the same node name can come back.
+void forgetDeviceNode(const std::string& root, const std::string& properties) {
+  std::istringstream lines(properties);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("DEVNAME=", 0) != 0) continue;
+    std::string name = line.substr(8);
+    if (name.rfind("/dev/", 0) == 0) name = name.substr(5);
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::error_code ignored;
+    fs::remove(root + "/dev/.node/" + name, ignored);
+  }
+}
+
 }  // namespace
 
 Testbed& Testbed::instance() {
@@ -175,13 +200,14 @@ std::vector<std::string> Testbed::addSerialPorts(const std::string& usbDevice,
     }
     std::vector<std::string> properties;
     if (port.withDevName) properties = {"DEVNAME", "/dev/" + port.tty};
-    ttys.push_back(addDevice("tty", port.tty, parent, {"dev", "188:0"}, properties));
+    const std::string number = "188:" + std::to_string(nextTtyMinor_++);
+    ttys.push_back(addDevice("tty", port.tty, parent, {"dev", number}, properties));
   }
   return ttys;
 }
 
 std::string Testbed::addOnBoardTty(const std::string& tty, const std::string& uartType) {
-  std::vector<std::string> attributes = {"dev", "4:64"};
+  std::vector<std::string> attributes = {"dev", "4:" + std::to_string(nextTtyMinor_++)};
   if (!uartType.empty()) attributes.insert(attributes.end(), {"type", uartType});
   return addDevice("tty", tty, "", attributes, {"DEVNAME", "/dev/" + tty});
 }
@@ -200,6 +226,8 @@ void Testbed::remove(const std::string& syspath) {
     uevent(device.syspath, "remove");
   }
   fs::remove_all(root + syspath);
+  removeDanglingLinks(root);
+  for (const Departing& device : devices) forgetDeviceNode(root, device.properties);
 }
 
 void Testbed::uevent(const std::string& syspath, const std::string& action) {

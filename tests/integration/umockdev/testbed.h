@@ -79,6 +79,7 @@ class Testbed {
   bool emulated_ = false;
   std::string rootHub_;
   int nextDeviceNumber_ = 2;
+  int nextTtyMinor_ = 64;
 };
 
 // The base of every test here. It fails, never skips, when the program runs without the
