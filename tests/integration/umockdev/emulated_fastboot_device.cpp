@@ -51,6 +51,8 @@ EmulatedFastbootDevice::EmulatedFastbootDevice(std::string serial, uint16_t maxP
 }
 
 EmulatedFastbootDevice::~EmulatedFastbootDevice() {
+  // The testbed keeps the handler; requests that still come find no device behind it.
+  g_signal_handlers_disconnect_by_data(handler_, this);
   std::lock_guard lock(mutex_);
   for (auto* queue : {&waitingIn_, &waitingOut_, &completed_}) {
     for (Urb& urb : *queue) g_object_unref(urb.data);

@@ -101,8 +101,13 @@ void forgetDeviceNode(const std::string& root, const std::string& properties) {
 }  // namespace
 
 Testbed& Testbed::instance() {
-  static Testbed* testbed = new Testbed;  // lives as long as the libraries that read it
-  return *testbed;
+  // Lives until the program exits, as long as the libraries that read it; its folder goes then.
+  static Testbed testbed;
+  return testbed;
+}
+
+Testbed::~Testbed() {
+  g_object_unref(testbed_);
 }
 
 Testbed::Testbed() {
@@ -249,10 +254,6 @@ void Testbed::attachIoctl(const std::string& syspath, UMockdevIoctlBase* handler
     g_clear_error(&error);
     throw std::runtime_error("cannot attach to " + node + ": " + message);
   }
-}
-
-void Testbed::detachIoctl(const std::string& syspath) {
-  umockdev_testbed_detach_ioctl(testbed_, usbNode(syspath).c_str(), nullptr);
 }
 
 std::vector<uint8_t> usbDescriptors(uint16_t vendorId, uint16_t productId,

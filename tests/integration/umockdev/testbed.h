@@ -38,6 +38,9 @@ class Testbed {
  public:
   // The program's testbed, made on first use (before any library reads /sys or /dev).
   static Testbed& instance();
+  ~Testbed();
+  Testbed(const Testbed&) = delete;
+  Testbed& operator=(const Testbed&) = delete;
 
   // True when the emulation library is preloaded and sees this testbed.
   bool emulated() const { return emulated_; }
@@ -66,7 +69,6 @@ class Testbed {
   std::string usbNode(const std::string& syspath) const;
   // Lets `handler` answer the ioctls on a USB device's node.
   void attachIoctl(const std::string& syspath, UMockdevIoctlBase* handler);
-  void detachIoctl(const std::string& syspath);
 
  private:
   Testbed();
