@@ -1,5 +1,6 @@
 #include "host/report.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 
@@ -12,6 +13,8 @@ std::string sSoftVersion;
 uintptr_t g_mainHWND = 0;
 
 namespace {
+
+std::atomic<const ReportListener*> gListener{nullptr};
 
 bool isDut(int dut) {
   return dut >= 1 && dut <= kMaxDuts;
@@ -78,6 +81,9 @@ void saveDutLog(int dut, const std::string& text) {
 
 void updateMesage(int dut, const std::string& text) {
   saveDutLog(dut, text);
+  if (const ReportListener* listener = gListener.load(); listener && isDut(dut)) {
+    listener->messageLogged(dut, text);
+  }
   ShowMesage(dut, text);
 }
 
@@ -96,6 +102,7 @@ void initLogfile(int dut, const std::string& platformLabel) {
 
 void updateStatus(int dut, int status) {
   if (!isDut(dut)) return;
+  if (const ReportListener* listener = gListener.load()) listener->statusReported(dut, status);
   host::uiLoop().postAndWait([&] {
     fnMsgCallback(UPDATE_STS, static_cast<uintptr_t>(static_cast<intptr_t>(status)), dut);
   });
@@ -139,6 +146,10 @@ int fnMsgCallback(unsigned message, uintptr_t wordParam, intptr_t longParam) {
       break;
   }
   return 0;
+}
+
+void setReportListener(const ReportListener* listener) {
+  gListener = listener;
 }
 
 void MessagePopup(const std::string& title, const std::string& text) {

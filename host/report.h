@@ -48,3 +48,12 @@ void MessagePopup(const std::string& title, const std::string& text);
 
 // The log line format "%4d-%02d-%02d %02d:%02d:%02d: %s" for the current local time.
 std::string datedLogLine(const std::string& text);
+
+// Follows the DUTs' reports (the station's run records), on the reporting thread: a message
+// once it is logged, a status before it is shown.
+struct ReportListener {
+  void (*messageLogged)(int dut, const std::string& text);
+  void (*statusReported)(int dut, int status);
+};
+// Installs `listener` (not owned; null for none).
+void setReportListener(const ReportListener* listener);

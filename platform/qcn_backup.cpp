@@ -11,6 +11,7 @@
 #include "platform/qca_library.h"
 #include "platform/slot_record.h"
 #include "platform/text_format.h"
+#include "records/run_events.h"
 
 namespace {
 
@@ -400,6 +401,7 @@ int backupQcn(const DownloadRequest& request, int op, int qphonems) {
   // The Qca9206 platform does its QCN work with the long-name library build.
   const bool reloadLibrary = pPlatforms && pPlatforms->type == kQca9206;
   int result = prepareAndRun(job, reloadLibrary);
+  if (result == 0 && !job.path.empty()) records::runEvents().qcnFileUsed(job.dut, job.path);
   if (job.opened) closeConnection(job);
   if (reloadLibrary && reloadPlatformLibrary(job) != 0) result = -1;
   return result;

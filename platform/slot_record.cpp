@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "host/locks.h"
+#include "records/run_events.h"
 
 ThreadData gThreadData[kSlotCount];
 
@@ -28,12 +29,14 @@ void resetSlotRecords() {
 
 void SetThreadImei(int dut, const std::string& text) {
   if (dut != 1) return;
+  records::runEvents().imeiRead(dut, text);
   std::lock_guard lock(datalock);
   copyText(gThreadData[0].imei, text);
 }
 
 void SetThreadMeid(int dut, const std::string& text) {
   if (dut != 1) return;
+  records::runEvents().meidRead(dut, text);
   std::lock_guard lock(datalock);
   copyText(gThreadData[0].meid, text);
 }

@@ -16,6 +16,7 @@
 #include "host/station_options.h"
 #include "platform/platform_settings.h"
 #include "platform/text_format.h"
+#include "records/run_events.h"
 #include "station/auxiliary_tasks.h"
 #include "station/dut_timer.h"
 #include "station/slot_access.h"
@@ -40,12 +41,12 @@ void completeRun(ThreadData& slot, const char* mark) {
   stopDutTimer(dut);
   if (bPartionDiff) return;
   if (gBackupRestoreQcn && slot.imei[0] == '\0' && !bHalvoH) {
-    updateStatus(dut, -1);
     updateMesage(dut, std::string("No IMEI,you need manual recovery xqcn") + mark);
+    updateStatus(dut, -1);
     return;
   }
-  updateStatus(dut, 0);
   updateMesage(dut, "Update Success!");
+  updateStatus(dut, 0);
 }
 
 // A port that a slot already holds. Sets `present` when the port had been away.
@@ -100,6 +101,7 @@ bool chooseQcnFile(ThreadData& slot, int dut) {
   }
   qcnFilePath = folder.empty() ? "/" : folder;
   std::snprintf(slot.imei, sizeof slot.imei, "%s", baseName.c_str());
+  records::runEvents().imeiRead(dut, baseName);
   return true;
 }
 
@@ -112,8 +114,8 @@ void assignPort(ThreadData& slot, int com, int kind) {
     storeField(slot.present, 1);
     setSlotState(slot, DUT_IDLE);
     stopDutTimer(dut);
-    updateStatus(dut, 0);
     updateMesage(dut, "Update Success!");
+    updateStatus(dut, 0);
     return;
   }
   if (state == DUT_CHECK_EFS || state == DUT_BACKUP_EFS) {

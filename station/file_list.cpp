@@ -3,6 +3,7 @@
 #include "host/operator_surface.h"
 #include "platform/platform.h"
 #include "station/main_panel.h"
+#include "station/run_records.h"
 #include "station/station_state.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 int showTableAfter(int result) {
   if (!gFileTable.hasRow(1)) gFileTable.appendRow("Firmware Path", "");
   host::surface().setFileTable(gFileTable.rows());
+  if (result >= 0) noteFirmwareLoaded(gFileTable);
   return result;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "platform/slot_record.h"
+#include "station/run_records.h"
 
 template <class T>
 T loadField(T& field) {
@@ -29,6 +30,7 @@ inline SlotState slotState(ThreadData& slot) {
 
 inline void setSlotState(ThreadData& slot, SlotState state) {
   storeField<uint8_t>(slot.state, state);
+  noteSlotState(static_cast<int>(&slot - gThreadData) + 1, state);
 }
 
 // Port kinds of a dispatch: the diagnostic port, QDLoader 9008, QDLoader 9009 / Diagnostics 900E.

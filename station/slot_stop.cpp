@@ -2,6 +2,7 @@
 
 #include "host/report.h"
 #include "station/dut_timer.h"
+#include "station/run_records.h"
 #include "station/slot_access.h"
 #include "station/station_state.h"
 #include "station/worker_scheduling.h"
@@ -35,6 +36,7 @@ void StopSlot(int index) {
   if (!slotBusy(slot)) return;
   waitForSlotWorkers(slot);
   const int dut = index + 1;
+  noteSlotStopped(dut);
   stopDutTimer(dut);
   setDutTimeText(dut, "0");
   ShowMesage(dut, "");

@@ -18,6 +18,7 @@
 #include "station/main_panel.h"
 #include "station/platform_menu.h"
 #include "station/port_discovery.h"
+#include "station/run_records.h"
 #include "station/station_config.h"
 #include "station/station_services.h"
 #include "station/station_state.h"
@@ -79,6 +80,7 @@ bool startUp(StationConfig& config) {
   if (!gCfgIni) return false;
   Ini_ReadFromFile(gCfgIni, kCfgIniFile);
   config = readStationConfig(gCfgIni);
+  startRunRecords(config);
   showOptionBoxes();
   em = showConfiguredPlatform(config);
   platform_dispose();
@@ -106,6 +108,7 @@ void shutDown() {
   host::surface().setWaitCursor(false);
   resetDutTimers();
   platform_dispose();
+  stopRunRecords();
   // No program the station started outlives it; other processes are never touched.
   host::endOwnChildren();
 }

@@ -45,6 +45,8 @@ StationConfig readStationConfig(IniDocument* doc) {
   gBackCtrlVisble = readBoolean(doc, "BackCtrlVisble", gBackCtrlVisble);
   sHelpFile = readText(doc, kPlatformSection, "Help", 255);
   sSoftVersion = readText(doc, kPlatformSection, "Version", 255);
+  config.recordDatabase = readText(doc, "Record", "Database", 4096);
+  config.recordStation = readText(doc, "Record", "Station", 256);
   uint32_t diaport = 0;
   if (Ini_GetUInt(doc, "Dev1", "diaport", &diaport) == 1) config.diaport = diaport;
   return config;

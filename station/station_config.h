@@ -14,6 +14,10 @@ struct StationConfig {
   bool supportHalvoD = false, supportHalvoE = false, supportHalvoF = false;
   bool supportHalvoG = false;
   uint32_t diaport = 0;  // section "Dev1", key "diaport"
+  // Section "Record": the records' database ("" for records.db here, "off" for none) and the
+  // station's name in them ("" for the host name).
+  std::string recordDatabase;
+  std::string recordStation;
 };
 
 // Reads the keys into the station options, gBackCtrlVisble, sHelpFile and sSoftVersion, and

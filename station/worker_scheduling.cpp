@@ -1,6 +1,7 @@
 #include "station/worker_scheduling.h"
 
 #include "host/clock.h"
+#include "station/run_records.h"
 #include "station/slot_access.h"
 #include "station/station_state.h"
 
@@ -10,6 +11,7 @@ bool scheduleWorker(ThreadData& slot, SlotWorker worker) {
   const int id = gThreadPool->schedule([worker, record] { return worker(record); });
   if (id <= 0) return false;
   storeField(slot.threadId, static_cast<uint32_t>(id));
+  noteWorkerScheduled(slotIndex(slot) + 1);
   return true;
 }
 

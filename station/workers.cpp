@@ -126,9 +126,9 @@ void afterTp(ThreadData& slot, int dut, int result, PlatformType type,
     finishQca9x25Restore(slot);
   } else if (type == kQca8909 || type == kQca6695 || type == kQca6270) {
     setSlotState(slot, DUT_IDLE);
+    updateMesage(dut, "Update Success!");
     updateStatus(dut, 0);
     stopDutTimer(dut);
-    updateMesage(dut, "Update Success!");
   }
 }
 

@@ -16,11 +16,13 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"ini", runIniCommand, "read and change INI files"},
     {"fastboot", runFastbootCommand, "talk to a fastboot device"},
+    {"records", runRecordsCommand, "list, show and export the recorded runs"},
 };
 
 int usage() {
   std::fprintf(stderr, "usage: zendral-tool SUBCOMMAND ARGS...\n");
-  for (const Subcommand& sub : kSubcommands) std::fprintf(stderr, "  %-10s %s\n", sub.name, sub.summary);
+  for (const Subcommand& sub : kSubcommands)
+    std::fprintf(stderr, "  %-10s %s\n", sub.name, sub.summary);
   return 2;
 }
 

@@ -4,3 +4,4 @@
 
 int runIniCommand(int argc, char** argv);
 int runFastbootCommand(int argc, char** argv);
+int runRecordsCommand(int argc, char** argv);

@@ -249,15 +249,32 @@ std::string PostgresCluster::connectionString(const std::string& database) const
          ";Database=" + database + ";Uid=" + kSuperuser + ";Pwd=;";
 }
 
-void PostgresCluster::stop() {
+void PostgresCluster::pause() {
+  stopServer();
+}
+
+void PostgresCluster::resume() {
+  if (server_ > 0 || folder_.empty()) return;
+  // A status file left by the stopped server would read as ready before the new one is.
+  std::error_code ignored;
+  fs::remove(folder_ + "/data/postmaster.pid", ignored);
+  startServer();
+  waitUntilReady();
+}
+
+void PostgresCluster::stopServer() {
   if (server_ > 0) {
-    kill(server_, SIGQUIT);  // immediate shutdown: the cluster is thrown away, nothing to save
+    kill(server_, SIGQUIT);
     if (!waitFor(server_, kStopSeconds)) {
       kill(server_, SIGKILL);
       waitpid(server_, nullptr, 0);
     }
     server_ = -1;
   }
+}
+
+void PostgresCluster::stop() {
+  stopServer();  // immediate shutdown: the cluster is thrown away, nothing to save
   if (!folder_.empty()) {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);

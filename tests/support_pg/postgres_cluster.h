@@ -33,10 +33,16 @@ class PostgresCluster {
   // call more than once.
   void stop();
 
+  // An outage: the server stops (immediate shutdown) and keeps its data; resume starts it again
+  // on the same socket and waits until it is ready.
+  void pause();
+  void resume();
+
  private:
   void initialise(const std::string& templateFolder);
   void startServer();
   void waitUntilReady();
+  void stopServer();
 
   std::string bin_;
   std::string folder_;

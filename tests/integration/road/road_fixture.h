@@ -164,6 +164,16 @@ class StationProcess {
   }
   int exitCode() const { return exitCode_; }
 
+  // Ends the program at once, as a crash or a pulled plug would.
+  void kill() {
+    if (pid_ <= 0 || exited_) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    exited_ = true;
+    exitCode_ = 128 + SIGKILL;
+  }
+
  private:
   void readLines() {
     std::string pending;
