@@ -5,7 +5,7 @@
 # post-install step that survives a machine without udev. Then, unpacked into a temporary root
 # with dpkg-deb -x, the station and the bench run two modules' roads (the diagnostic library and
 # the outside tools come from the bench's own folder), and the companion libraries' callers
-# build against the -dev package with pkg-config alone.
+# build against the -dev package with pkg-config alone, and with CMake's find_package.
 set -euo pipefail
 source_dir=$1 cxx=$2
 work=$(mktemp -d /tmp/zendral-package-XXXXXX)
@@ -125,5 +125,14 @@ for lib in "${!consumers[@]}"; do
     $(pkg-config --cflags --libs "$lib") || fail "the $lib caller does not build"
   LD_LIBRARY_PATH=$usr/lib/$multiarch "$work/$lib-caller" "$work/$lib-data" >/dev/null ||
     fail "the $lib caller fails"
+  # The same caller as a CMake project that finds the unpacked package.
+  cmake -S "$source_dir/${consumers[$lib]}/package" -B "$work/$lib-cmake" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$usr" -DCMAKE_CXX_COMPILER="$cxx" >"$work/$lib-cmake.log" 2>&1 &&
+    cmake --build "$work/$lib-cmake" >>"$work/$lib-cmake.log" 2>&1 || {
+    cat "$work/$lib-cmake.log" >&2
+    fail "the $lib caller does not build with find_package"
+  }
+  LD_LIBRARY_PATH=$usr/lib/$multiarch "$work/$lib-cmake/consumer" "$work/$lib-cmake-data" >/dev/null ||
+    fail "the $lib caller built with find_package fails"
 done
 echo "packages: $(cd "$debs" && echo *.deb)"
