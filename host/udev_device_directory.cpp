@@ -296,12 +296,16 @@ void UdevDeviceDirectory::monitorLoop() {
       return;
     }
     if (watched[1].revents) return;  // the directory is being destroyed
-    if (watched[0].revents & (POLLERR | POLLNVAL)) return;
-    if (watched[0].revents & POLLIN) {
-      if (udev_device* device = udev_monitor_receive_device(monitor_)) {
-        handleEvent(device);
-        udev_device_unref(device);
-      }
+    if (watched[0].revents & POLLNVAL) return;
+    if (!(watched[0].revents & (POLLIN | POLLERR))) continue;
+    // A read takes the socket's error away. An error means events were lost (a flood of them
+    // overflowed the socket): whatever left or arrived meanwhile is found by a fresh look.
+    if (udev_device* device = udev_monitor_receive_device(monitor_)) {
+      handleEvent(device);
+      udev_device_unref(device);
+    } else if (watched[0].revents & POLLERR) {
+      notifyListeners(DeviceChange::Removal);
+      notifyListeners(DeviceChange::Arrival);
     }
   }
 }

@@ -2,7 +2,9 @@
 // The device directory of a Linux machine, read with libudev: serial ports are the system's
 // ttys that have a device behind them, USB devices come from the usb subsystem, and a monitor
 // thread reports arrivals and removals. It works without a running udev daemon (the lists come
-// from sysfs; the monitor then listens to the kernel's own events).
+// from sysfs; the monitor then listens to the kernel's own events). When events were lost (a
+// flood overflowed the monitor's socket) it reports a removal and an arrival, so that listeners
+// look at the system again.
 //
 // A port on USB carries the physical port of its USB device: the device's kernel name,
 // "<bus>-<port path>" ("1-1.4"), the same for every interface and mode of a module on that port.

@@ -45,6 +45,8 @@ class Testbed {
   // True when the emulation library is preloaded and sees this testbed.
   bool emulated() const { return emulated_; }
   UMockdevTestbed* raw() const { return testbed_; }
+  // The real folder that stands in for / ("/tmp/umockdev.XXXXXX").
+  std::string rootDir() const;
 
   // Every device added is announced with an "add" uevent once it is in place.
   //
@@ -75,7 +77,6 @@ class Testbed {
   std::string addDevice(const std::string& subsystem, const std::string& name,
                         const std::string& parent, const std::vector<std::string>& attributes,
                         const std::vector<std::string>& properties);
-  std::string rootDir() const;
 
   UMockdevTestbed* testbed_ = nullptr;
   bool emulated_ = false;

@@ -2,9 +2,14 @@
 // serial interfaces, USB devices by port path, arrivals and removals through uevents, and
 // devices the role table does not know or the kernel described only in part.
 
+#include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <memory>
 
 #include "change_counter.h"
@@ -192,6 +197,65 @@ TEST_F(UdevDirectoryTest, AFloodOfUeventsIsAllToldAndTheMonitorLivesOn) {
   changes.waitFor(0, kBursts * kRounds + 3);
   EXPECT_EQ(changes.removals(), kBursts * kRounds + 3);
   EXPECT_THAT(ports(), IsEmpty());
+}
+
+// The descriptor of the directory's uevent socket: the one socket of this process that the
+// emulation bound in its folder ("event<n>"); -1 when there is none.
+int monitorSocket(sockaddr_un& address) {
+  const std::string prefix = Testbed::instance().rootDir() + "/event";
+  int found = -1;
+  DIR* fds = ::opendir("/proc/self/fd");
+  while (dirent* entry = fds ? ::readdir(fds) : nullptr) {
+    const int fd = std::atoi(entry->d_name);
+    sockaddr_un bound{};
+    socklen_t length = sizeof bound;
+    if (entry->d_name[0] == '.' || fd == ::dirfd(fds)) continue;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) continue;
+    if (bound.sun_family != AF_UNIX ||
+        std::strncmp(bound.sun_path, prefix.c_str(), prefix.size())) {
+      continue;
+    }
+    found = fd;
+    address = bound;
+  }
+  if (fds) ::closedir(fds);
+  return found;
+}
+
+TEST_F(UdevDirectoryTest, LostUeventsAreToldAsAChangeEachWayAndTheMonitorLivesOn) {
+  sockaddr_un monitorAddress{};
+  const int monitor = monitorSocket(monitorAddress);
+  ASSERT_GE(monitor, 0);
+  ChangeCounter changes(*directory_);
+  // A netlink socket that overflowed reports an error on its next read, and the events it lost
+  // are gone. A datagram socket paired with the monitor's reports one the same way when its
+  // partner drops the pairing with data unread.
+  const int partner = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un partnerAddress{};
+  partnerAddress.sun_family = AF_UNIX;
+  const std::string partnerPath = testbed().rootDir() + "/lost-uevents";
+  std::strncpy(partnerAddress.sun_path, partnerPath.c_str(), sizeof partnerAddress.sun_path - 1);
+  auto* partnerName = reinterpret_cast<sockaddr*>(&partnerAddress);
+  ASSERT_EQ(::bind(partner, partnerName, sizeof partnerAddress), 0);
+  ASSERT_EQ(::connect(monitor, partnerName, sizeof partnerAddress), 0);
+  ASSERT_EQ(::connect(partner, reinterpret_cast<sockaddr*>(&monitorAddress), sizeof monitorAddress),
+            0);
+  ASSERT_EQ(::send(monitor, "x", 1, 0), 1);
+  sockaddr unpaired{};
+  unpaired.sa_family = AF_UNSPEC;
+  ASSERT_EQ(::connect(partner, &unpaired, sizeof unpaired), 0);
+
+  changes.waitFor(1, 1);
+  EXPECT_EQ(changes.arrivals(), 1) << "an arrival may have been lost: the station looks again";
+  EXPECT_EQ(changes.removals(), 1) << "a removal may have been lost: presence is looked at again";
+
+  // Unpaired again, the monitor's socket takes the emulation's uevents as before.
+  ASSERT_EQ(::connect(monitor, &unpaired, sizeof unpaired), 0);
+  ::close(partner);
+  ::unlink(partnerPath.c_str());
+  plugModule("1-3", "9091", {{"ttyUSB0", "00"}});
+  changes.waitFor(3, 1);
+  EXPECT_EQ(changes.arrivals(), 3);
 }
 
 }  // namespace
