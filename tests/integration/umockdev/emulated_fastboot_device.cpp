@@ -48,6 +48,7 @@ EmulatedFastbootDevice::EmulatedFastbootDevice(std::string serial, uint16_t maxP
     : serial_(std::move(serial)), maxPacket_(maxPacket) {
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(onIoctl), this);
+  g_signal_connect(handler_, "client-vanished", G_CALLBACK(onClientGone), this);
 }
 
 EmulatedFastbootDevice::~EmulatedFastbootDevice() {
@@ -66,14 +67,36 @@ int EmulatedFastbootDevice::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* cli
   long result;
   {
     std::lock_guard lock(device->mutex_);
-    result = device->handle(umockdev_ioctl_client_get_request(client),
+    result = device->handle(client, umockdev_ioctl_client_get_request(client),
                             umockdev_ioctl_client_get_arg(client), error);
   }
   umockdev_ioctl_client_complete(client, result, error);
   return TRUE;
 }
 
-long EmulatedFastbootDevice::handle(unsigned long request, UMockdevIoctlData* arg, int& error) {
+// A handle closed without releasing its interface loses the claim, as the kernel does it.
+void EmulatedFastbootDevice::onClientGone(UMockdevIoctlBase*, UMockdevIoctlClient* client,
+                                          void* self) {
+  auto* device = static_cast<EmulatedFastbootDevice*>(self);
+  std::lock_guard lock(device->mutex_);
+  if (device->claimant_ != client) return;
+  device->claimant_ = nullptr;
+  device->claimed_ = -1;
+}
+
+// One handle at a time holds the interface; another one is told it is busy.
+long EmulatedFastbootDevice::claim(const void* client, unsigned number, int& error) {
+  if (claimant_ && claimant_ != client) {
+    error = EBUSY;
+    return -1;
+  }
+  claimant_ = client;
+  claimed_ = static_cast<int>(number);
+  return 0;
+}
+
+long EmulatedFastbootDevice::handle(const void* client, unsigned long request,
+                                    UMockdevIoctlData* arg, int& error) {
   if (gone_ && request != USBDEVFS_REAPURBNDELAY && request != USBDEVFS_REAPURB) {
     error = ENODEV;
     return -1;
@@ -85,15 +108,22 @@ long EmulatedFastbootDevice::handle(unsigned long request, UMockdevIoctlData* ar
                USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
       });
       return 0;
-    case USBDEVFS_CLAIMINTERFACE:
-      withArgument<unsigned>(arg, [&](unsigned& number) { claimed_ = static_cast<int>(number); });
-      return 0;
-    case USBDEVFS_DISCONNECT_CLAIM:
+    case USBDEVFS_CLAIMINTERFACE: {
+      unsigned number = 0;
+      withArgument<unsigned>(arg, [&](unsigned& value) { number = value; });
+      return claim(client, number, error);
+    }
+    case USBDEVFS_DISCONNECT_CLAIM: {
+      unsigned number = 0;
       withArgument<usbdevfs_disconnect_claim>(
-          arg, [&](usbdevfs_disconnect_claim& claim) { claimed_ = claim.interface; });
-      return 0;
+          arg, [&](usbdevfs_disconnect_claim& request) { number = request.interface; });
+      return claim(client, number, error);
+    }
     case USBDEVFS_RELEASEINTERFACE:
-      claimed_ = -1;
+      if (claimant_ == client) {
+        claimant_ = nullptr;
+        claimed_ = -1;
+      }
       return 0;
     case USBDEVFS_SETINTERFACE:
       withArgument<usbdevfs_setinterface>(
@@ -327,6 +357,10 @@ void EmulatedFastbootDevice::stallNextReply() {
 void EmulatedFastbootDevice::vanishAfterDataBytes(size_t bytes) {
   std::lock_guard lock(mutex_);
   vanishAfter_ = bytes;
+}
+void EmulatedFastbootDevice::vanishNow() {
+  std::lock_guard lock(mutex_);
+  vanish();
 }
 std::vector<std::string> EmulatedFastbootDevice::commands() {
   std::lock_guard lock(mutex_);

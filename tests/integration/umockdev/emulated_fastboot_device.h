@@ -41,6 +41,8 @@ class EmulatedFastbootDevice {
   // After this many bytes of download data the device is gone: transfers in flight end as on
   // a disconnect, and every later request fails with ENODEV.
   void vanishAfterDataBytes(size_t bytes);
+  // The device is gone now, with whatever transfers are in flight.
+  void vanishNow();
 
   // ---- What the host did ----
   std::vector<std::string> commands();
@@ -58,7 +60,9 @@ class EmulatedFastbootDevice {
   };
 
   static int onIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
-  long handle(unsigned long request, UMockdevIoctlData* arg, int& error);
+  static void onClientGone(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
+  long handle(const void* client, unsigned long request, UMockdevIoctlData* arg, int& error);
+  long claim(const void* client, unsigned number, int& error);
   long submit(UMockdevIoctlData* arg, int& error);
   long reap(UMockdevIoctlData* arg, int& error);
   long discard(UMockdevIoctlData* arg, int& error);
@@ -96,6 +100,7 @@ class EmulatedFastbootDevice {
   std::vector<size_t> dataSizes_;
   std::vector<unsigned> clearedHalts_;
   int claimed_ = -1;
+  const void* claimant_ = nullptr;  // the open handle holding the claim
   int alternate_ = -1;
   bool serialUnclaimed_ = false;
 };

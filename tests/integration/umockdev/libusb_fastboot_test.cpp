@@ -14,6 +14,7 @@
 #include "fastboot/protocol.h"
 #include "fastboot/transport.h"
 #include "fastboot/usb_libusb.h"
+#include "host/clock.h"
 #include "testbed.h"
 
 namespace umocktest {
@@ -107,6 +108,30 @@ std::string getvar(fb_transport* transport, const std::string& name) {
   }
   return response;
 }
+
+// Waits until the emulated device has taken the host's read: the device acts on the host's
+// requests on a thread of the emulation.
+void waitForWaitingRead(EmulatedFastbootDevice& device) {
+  for (int i = 0; i < 30000 && device.inTransfersWaiting() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// A status read on a thread of its own, as a worker does it.
+class PendingRead {
+ public:
+  explicit PendingRead(fb_transport* transport)
+      : thread_([this, transport] { result_ = usb_read(transport, buffer_, sizeof buffer_); }) {}
+  long finish() {
+    thread_.join();
+    return result_;
+  }
+
+ private:
+  uint8_t buffer_[64];
+  long result_ = 0;
+  std::thread thread_;
+};
 
 TEST_F(LibusbFastbootTest, OnlyInterfacesOfClassFF4203WithTwoBulkEndpointsAreListed) {
   EmulatedFastbootDevice device(kSerial);
@@ -207,6 +232,46 @@ TEST_F(LibusbFastbootTest, ADevicePulledMidDownloadIsError6AndThenGone) {
   EXPECT_TRUE(device.partitions().empty());
 }
 
+TEST_F(LibusbFastbootTest, ADevicePulledWhileTheStationWaitsForAReplyIsError6) {
+  EmulatedFastbootDevice device(kSerial);
+  Transport transport = open(plugFastboot(device));
+  ASSERT_TRUE(transport);
+  PendingRead read(transport.get());
+  waitForWaitingRead(device);
+  device.vanishNow();
+  EXPECT_EQ(read.finish(), -1);
+  EXPECT_EQ(transport->error, kUsbErrorInvalidHandle);
+  EXPECT_FALSE(transport->link);
+}
+
+TEST_F(LibusbFastbootTest, AReadFromAQuietLoaderEndsOnStop) {
+  EmulatedFastbootDevice device(kSerial);
+  Transport transport = open(plugFastboot(device));
+  ASSERT_TRUE(transport);
+  host::clearStop();
+  PendingRead read(transport.get());
+  waitForWaitingRead(device);
+  host::requestStop();
+  const long result = read.finish();
+  host::clearStop();
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(transport->error, ECANCELED);
+}
+
+TEST_F(LibusbFastbootTest, AModuleThatReenumeratesOnTheSamePortIsFoundByTheSamePath) {
+  EmulatedFastbootDevice before(kSerial);
+  before.setVariable("version", "0.5");
+  const std::string path = plugFastboot(before);
+  ASSERT_TRUE(open(path));
+  unplug(path);
+  EmulatedFastbootDevice after(kSerial);
+  after.setVariable("version", "0.6");
+  EXPECT_EQ(plugFastboot(after), path);
+  Transport transport = open(path);
+  ASSERT_TRUE(transport) << usb_last_error();
+  EXPECT_EQ(getvar(transport.get(), "version"), "0.6");
+}
+
 TEST_F(LibusbFastbootTest, AStallIsClearedWhenTheDeviceIsOpenedAgain) {
   EmulatedFastbootDevice device(kSerial);
   device.setVariable("version", "0.5");
@@ -253,6 +318,21 @@ TEST_F(LibusbFastbootTest, TheSecondInterfaceOfACompositeDeviceIsClaimed) {
   ASSERT_TRUE(transport) << usb_last_error();
   EXPECT_EQ(device.claimedInterface(), 1);
   EXPECT_EQ(getvar(transport.get(), "version"), "0.5");
+}
+
+TEST_F(LibusbFastbootTest, AnInterfaceInUseIsBusyForASecondOpenUntilItIsClosed) {
+  EmulatedFastbootDevice device(kSerial);
+  device.setVariable("version", "0.5");
+  const std::string path = plugFastboot(device);
+  Transport first = open(path);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(open(path));
+  EXPECT_EQ(usb_last_error(), EBUSY) << "the station tells a claimed device from a missing one";
+  EXPECT_EQ(getvar(first.get(), "version"), "0.5") << "the failed open took nothing from it";
+  first.reset();
+  Transport second = open(path);
+  ASSERT_TRUE(second) << usb_last_error();
+  EXPECT_EQ(getvar(second.get(), "version"), "0.5");
 }
 
 TEST_F(LibusbFastbootTest, TheSerialNumberIsReadWithoutClaimingTheInterface) {
