@@ -52,13 +52,19 @@ EmulatedFastbootDevice::EmulatedFastbootDevice(std::string serial, uint16_t maxP
 }
 
 EmulatedFastbootDevice::~EmulatedFastbootDevice() {
-  // The testbed keeps the handler; requests that still come find no device behind it.
+  // The handler stays until the program ends, attached to the node for as long as the testbed
+  // keeps it; requests that still come find no device behind it.
   g_signal_handlers_disconnect_by_data(handler_, this);
+  static std::mutex retiredMutex;
+  static std::vector<UMockdevIoctlBase*> retired;
+  {
+    std::lock_guard lock(retiredMutex);
+    retired.push_back(handler_);
+  }
   std::lock_guard lock(mutex_);
   for (auto* queue : {&waitingIn_, &waitingOut_, &completed_}) {
     for (Urb& urb : *queue) g_object_unref(urb.data);
   }
-  g_object_unref(handler_);
 }
 
 int EmulatedFastbootDevice::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
@@ -136,12 +142,12 @@ long EmulatedFastbootDevice::handle(const void* client, unsigned long request,
       });
       return 0;
     case USBDEVFS_SUBMITURB:
-      return submit(arg, error);
+      return submit(client, arg, error);
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-      return reap(arg, error);
+      return reap(client, arg, error);
     case USBDEVFS_DISCARDURB:
-      return discard(arg, error);
+      return discard(client, arg, error);
     case USBDEVFS_GETDRIVER:
       error = ENODATA;  // no kernel driver holds the interface
       return -1;
@@ -151,13 +157,13 @@ long EmulatedFastbootDevice::handle(const void* client, unsigned long request,
   }
 }
 
-long EmulatedFastbootDevice::submit(UMockdevIoctlData* arg, int& error) {
+long EmulatedFastbootDevice::submit(const void* client, UMockdevIoctlData* arg, int& error) {
   UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
   if (!data) {
     error = EFAULT;
     return -1;
   }
-  Urb urb{data};
+  Urb urb{data, client};
   if (UMockdevIoctlData* buffer = bufferOf(data)) g_object_unref(buffer);
   const usbdevfs_urb& request = urbOf(data);
   if (request.type == USBDEVFS_URB_TYPE_CONTROL) {
@@ -176,13 +182,16 @@ long EmulatedFastbootDevice::submit(UMockdevIoctlData* arg, int& error) {
   return 0;
 }
 
-long EmulatedFastbootDevice::reap(UMockdevIoctlData* arg, int& error) {
-  if (completed_.empty()) {
+// Each open handle reaps only its own URBs, as each open file of usbfs has its own list.
+long EmulatedFastbootDevice::reap(const void* client, UMockdevIoctlData* arg, int& error) {
+  auto own = std::find_if(completed_.begin(), completed_.end(),
+                          [&](const Urb& urb) { return urb.client == client; });
+  if (own == completed_.end()) {
     error = gone_ ? ENODEV : EAGAIN;
     return -1;
   }
-  Urb urb = completed_.front();
-  completed_.pop_front();
+  Urb urb = *own;
+  completed_.erase(own);
   // The reaped pointer is the client's own URB, which carries its results back with it.
   UMockdevIoctlData* out = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
   umockdev_ioctl_data_set_ptr(out, 0, urb.data);
@@ -191,12 +200,13 @@ long EmulatedFastbootDevice::reap(UMockdevIoctlData* arg, int& error) {
   return 0;
 }
 
-long EmulatedFastbootDevice::discard(UMockdevIoctlData* arg, int& error) {
+long EmulatedFastbootDevice::discard(const void* client, UMockdevIoctlData* arg, int& error) {
   gulong address = 0;
   std::memcpy(&address, arg->data, sizeof address);
   for (auto* queue : {&waitingIn_, &waitingOut_}) {
-    auto found = std::find_if(queue->begin(), queue->end(),
-                              [&](const Urb& urb) { return urb.data->client_addr == address; });
+    auto found = std::find_if(queue->begin(), queue->end(), [&](const Urb& urb) {
+      return urb.client == client && urb.data->client_addr == address;
+    });
     if (found == queue->end()) continue;
     Urb urb = *found;
     queue->erase(found);

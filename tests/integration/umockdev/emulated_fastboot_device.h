@@ -57,15 +57,16 @@ class EmulatedFastbootDevice {
  private:
   struct Urb {
     UMockdevIoctlData* data;  // the client's usbdevfs_urb, with its buffer resolved
+    const void* client;       // the open handle that submitted it, the only one to reap it
   };
 
   static int onIoctl(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
   static void onClientGone(UMockdevIoctlBase* base, UMockdevIoctlClient* client, void* self);
   long handle(const void* client, unsigned long request, UMockdevIoctlData* arg, int& error);
   long claim(const void* client, unsigned number, int& error);
-  long submit(UMockdevIoctlData* arg, int& error);
-  long reap(UMockdevIoctlData* arg, int& error);
-  long discard(UMockdevIoctlData* arg, int& error);
+  long submit(const void* client, UMockdevIoctlData* arg, int& error);
+  long reap(const void* client, UMockdevIoctlData* arg, int& error);
+  long discard(const void* client, UMockdevIoctlData* arg, int& error);
   void control(Urb urb);
   void bulkOut(Urb urb);
   void bulkIn(Urb urb);
