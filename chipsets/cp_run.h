@@ -29,10 +29,15 @@ struct CpRun {
   void say(const std::string& text) const { updateMesage(dut, text); }
   std::atomic<HANDLE>& mapEntry() const { return handeIndexMap[dut - 1]; }
   const ThreadData* slot() const { return dut <= kSlotCount ? &gThreadData[dut - 1] : nullptr; }
+  // One of the slot's port numbers or presence flags as port discovery keeps it right now (0
+  // without a slot). Read atomically: the port scans change them while the run polls.
+  int32_t slotValue(int32_t ThreadData::*field) const {
+    const ThreadData* s = slot();
+    return s ? loadField(s->*field) : 0;
+  }
   // The 9009 port the slot reports, or 0.
   int present9009Port() const {
-    const ThreadData* s = slot();
-    return s && s->present9009 == 1 ? s->ql9009port : 0;
+    return slotValue(&ThreadData::present9009) == 1 ? slotValue(&ThreadData::ql9009port) : 0;
   }
   void take9009PortIfPresent() {
     if (const int com = present9009Port(); com != 0) port = com;

@@ -25,7 +25,8 @@ constexpr int kReplySize = 256;
 int atPortOf(const DownloadRequest& request) {
   const int dut = request.slot;
   const ThreadData* slot = dut >= 1 && dut <= kSlotCount ? &gThreadData[dut - 1] : nullptr;
-  return slot && slot->atport != 0 ? slot->atport : request.atport;
+  const int port = slot ? loadField(slot->atport) : 0;
+  return port != 0 ? port : request.atport;
 }
 
 // What arrived on the port within its time-out, up to 256 bytes.
@@ -144,11 +145,11 @@ bool switchToEdlThroughAtPort(CpRun& run) {
 }
 
 bool waitForEmergencyPort(CpRun& run) {
-  for (int attempt = 0; attempt < 10 && !(run.slot() && run.slot()->present9008 == 1); ++attempt) {
+  for (int attempt = 0; attempt < 10 && run.slotValue(&ThreadData::present9008) != 1; ++attempt) {
     run.say("Waiting Qloader9008 Port...");
     if (!cpWait(2.0)) return false;
   }
-  if (!run.slot() || run.slot()->ql9008port == 0) {
+  if (run.slotValue(&ThreadData::ql9008port) == 0) {
     run.say(formatText("Not find QDloader9008 or ql9008Port=0, Please repower %d DUT.", run.dut));
   }
   return true;

@@ -14,18 +14,17 @@ namespace {
 constexpr unsigned kConnectWaitMs = 15000;
 
 bool diagnosticPortPresent(const CpRun& run) {
-  return run.slot() && run.slot()->present == 1;
+  return run.slotValue(&ThreadData::present) == 1;
 }
 
 // Waits up to ten times 5 s for the module's diagnostic port; its COM number, 0 for none, or
 // -1 on a stop.
 int waitForDiagnosticPort(const CpRun& run) {
   for (int attempt = 0; attempt < 10 && !diagnosticPortPresent(run); ++attempt) {
-    run.say(
-        formatText("Waiting Diagnostices Port COM%d....", run.slot() ? run.slot()->diaport : 0));
+    run.say(formatText("Waiting Diagnostices Port COM%d....", run.slotValue(&ThreadData::diaport)));
     if (!cpWait(5.0)) return -1;
   }
-  return run.slot() ? run.slot()->diaport : 0;
+  return run.slotValue(&ThreadData::diaport);
 }
 
 // Connects to the running module on `port` in library `mode` and keeps the connection in the

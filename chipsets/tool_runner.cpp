@@ -27,7 +27,7 @@ constexpr int64_t kFinishFloorMs = 1000;
 constexpr char kTimeoutText[] = "download %s timeout!,Please repower %d DUT.";
 
 int emergencyPortOf(int dut) {
-  return dut >= 1 && dut <= kSlotCount ? gThreadData[dut - 1].ql9008port : 0;
+  return dut >= 1 && dut <= kSlotCount ? loadField(gThreadData[dut - 1].ql9008port) : 0;
 }
 
 ToolBounds boundsOf(int64_t limitMs) {

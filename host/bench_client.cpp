@@ -127,6 +127,15 @@ bool benchRequest(const std::string& socketPath, const nlohmann::json& request,
   return true;
 }
 
+// The wake pipe is made here, before any thread can use the subscription: open() on the
+// following thread and close() on the owner's then only read the descriptors.
+BenchSubscription::BenchSubscription() {
+  if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    pipeError_ = std::string("pipe: ") + std::strerror(errno);
+    wakePipe_[0] = wakePipe_[1] = -1;
+  }
+}
+
 BenchSubscription::~BenchSubscription() {
   if (fd_ >= 0) ::close(fd_);
   for (int& fd : wakePipe_) {
@@ -136,8 +145,8 @@ BenchSubscription::~BenchSubscription() {
 }
 
 bool BenchSubscription::open(const std::string& socketPath, std::string& error) {
-  if (wakePipe_[0] < 0 && ::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-    error = std::string("pipe: ") + std::strerror(errno);
+  if (wakePipe_[0] < 0) {
+    error = pipeError_;
     return false;
   }
   if (fd_ >= 0) ::close(fd_);

@@ -24,7 +24,7 @@ bool benchReplyOk(const nlohmann::json& reply);
 // A subscription to the bench's device events.
 class BenchSubscription {
  public:
-  BenchSubscription() = default;
+  BenchSubscription();
   ~BenchSubscription();
   BenchSubscription(const BenchSubscription&) = delete;
   BenchSubscription& operator=(const BenchSubscription&) = delete;
@@ -40,6 +40,7 @@ class BenchSubscription {
  private:
   int fd_ = -1;
   int wakePipe_[2] = {-1, -1};
+  std::string pipeError_;  // why the wake pipe could not be made
   std::string buffer_;
 };
 

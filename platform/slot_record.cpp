@@ -44,8 +44,9 @@ void SetThreadMeid(int dut, const std::string& text) {
 int bPortPresent(int com) {
   if (com <= 0) return 0;  // 0 is "no port", never a present one
   for (const ThreadData& slot : gThreadData) {
-    const bool ours = slot.diaport == com || slot.ql9008port == com || slot.ql9009port == com;
-    if (ours && slot.present == 1) return 1;
+    const bool ours = loadField(slot.diaport) == com || loadField(slot.ql9008port) == com ||
+                      loadField(slot.ql9009port) == com;
+    if (ours && loadField(slot.present) == 1) return 1;
   }
   return 0;
 }

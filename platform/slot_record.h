@@ -4,6 +4,7 @@
 // and chipset procedures read the ports and presence flags, and the QCN services store the
 // IMEI and MEID they read.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -44,6 +45,20 @@ struct ThreadData {
 // The station runs one slot, DUT 1.
 inline constexpr int kSlotCount = 1;
 extern ThreadData gThreadData[kSlotCount];
+
+// The single values of a slot that the port scans, the dispatcher and the workers share (the
+// state, the port numbers, the presence flags, `atBusy`, `threadId`, `slot`, `portKind`) are read
+// and written whole through these, so a reader on another thread never sees half a write.
+template <class T>
+T loadField(const T& field) {
+  // A load never writes: the const_cast only satisfies atomic_ref, which wants a mutable object.
+  return std::atomic_ref<T>(const_cast<T&>(field)).load();
+}
+
+template <class T>
+void storeField(T& field, T value) {
+  std::atomic_ref<T>(field).store(value);
+}
 
 // Puts every slot back to its start-up values: all zero, DUT_IDLE.
 void resetSlotRecords();

@@ -126,7 +126,7 @@ void assignPort(ThreadData& slot, int com, int kind) {
   }
   // The module's ports come up one after the other: give them a moment.
   host::Delay(1.0);
-  portOfKind(slot, kind) = com;
+  storeField(portOfKind(slot, kind), com);
   storeField(slot.slot, dut);
   storeField(slot.portKind, kind);
   if (gBackupRestoreQcn && state == DUT_WAIT_QCN) {

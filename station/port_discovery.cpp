@@ -61,20 +61,20 @@ bool dispatchPort(PortRole role, int com, const std::string& name) {
   int kind;
   switch (role) {
     case PortRole::AtPort:
-      slot.atport = com;
+      storeField(slot.atport, com);
       return true;
     case PortRole::Port9009:
-      slot.ql9009port = com;
+      storeField(slot.ql9009port, com);
       storeField(slot.present9009, 1);
       kind = kPort9009;
       break;
     case PortRole::Port9008:
-      slot.ql9008port = com;
+      storeField(slot.ql9008port, com);
       storeField(slot.present9008, 1);
       kind = kPort9008;
       break;
     default:
-      slot.diaport = com;
+      storeField(slot.diaport, com);
       kind = diagnosticKindOfName(name);
       break;
   }

@@ -1,28 +1,18 @@
 #pragma once
 // How the UI thread and the worker thread share the DUT slot record.
 //
-// - The state, the presence flags, `atBusy`, `threadId`, `slot` and `portKind` are single
-//   values that both threads read and write one at a time: they go through loadField and
-//   storeField (atomic, so a worker's write is never half-seen by the dispatcher).
-// - The port set, `imei` and `meid` are written under datalock (port scans, SetThreadImei);
-//   workers copy them under datalock too.
+// - The state, the port numbers, the presence flags, `atBusy`, `threadId`, `slot` and
+//   `portKind` are single values that both threads read and write one at a time: they go
+//   through loadField and storeField (slot_record.h), so a worker's write is never half-seen by
+//   the dispatcher and a procedure polling a port never races the scan that sets it.
+// - The port set is also changed only under datalock (port scans), so a worker copying it under
+//   datalock sees one consistent set; `imei` and `meid` are written and copied under datalock.
 // - `devicePath` is written under threadDataLock (fastboot scan, workers clearing it).
 
-#include <atomic>
 #include <cstdint>
 
 #include "platform/slot_record.h"
 #include "station/run_records.h"
-
-template <class T>
-T loadField(T& field) {
-  return std::atomic_ref<T>(field).load();
-}
-
-template <class T>
-void storeField(T& field, T value) {
-  std::atomic_ref<T>(field).store(value);
-}
 
 inline SlotState slotState(ThreadData& slot) {
   return static_cast<SlotState>(loadField(slot.state));

@@ -46,7 +46,7 @@ void StopSlot(int index) {
 
 void StationDutSlots::resetSlots(uint32_t diaport) {
   resetSlotRecords();
-  gThreadData[0].diaport = static_cast<int32_t>(diaport);
+  storeField(gThreadData[0].diaport, static_cast<int32_t>(diaport));
 }
 
 int StationDutSlots::findBusySlot() {

@@ -172,10 +172,10 @@ TEST(EventLoopDriverTest, AToolkitLoopCarriesTasksTimersAndQuit) {
   std::thread::id loopThread = std::this_thread::get_id();
   std::thread::id ranOn;
   int ticks = 0;
+  int id = 0;  // outlives the task that starts the timer: the ticks read it
   std::thread worker([&] {
     loop.postAndWait([&] { ranOn = std::this_thread::get_id(); });
     loop.post([&] {
-      int id = 0;
       id = loop.startTimer(1, [&] {
         if (++ticks == 2) {
           loop.stopTimer(id);
