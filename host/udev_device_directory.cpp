@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <future>
 
 namespace host {
 namespace {
@@ -165,6 +166,42 @@ int forEachDevice(udev* context, const char* subsystem,
   return scanned < 0 ? -scanned : 0;
 }
 
+// libudev objects belong to the thread that made them: every listing makes its own context on
+// the calling thread, and the monitor thread makes, uses and frees its own.
+class UdevContext {
+ public:
+  UdevContext() : udev_(udev_new()) {
+    if (!udev_) error_ = errno != 0 ? errno : ENODEV;
+  }
+  ~UdevContext() {
+    if (udev_) udev_unref(udev_);
+  }
+  UdevContext(const UdevContext&) = delete;
+  UdevContext& operator=(const UdevContext&) = delete;
+
+  udev* get() const { return udev_; }
+  int error() const { return error_; }
+
+ private:
+  udev* udev_;
+  int error_ = 0;
+};
+
+// With a udev daemon running, its events come after the device nodes are ready; without one
+// the kernel's own events are the only ones there are.
+udev_monitor* newMonitor(udev* context) {
+  const char* source = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+  udev_monitor* monitor = udev_monitor_new_from_netlink(context, source);
+  if (!monitor) return nullptr;
+  udev_monitor_filter_add_match_subsystem_devtype(monitor, "tty", nullptr);
+  udev_monitor_filter_add_match_subsystem_devtype(monitor, "usb", kUsbDeviceType);
+  if (udev_monitor_enable_receiving(monitor) < 0) {
+    udev_monitor_unref(monitor);
+    return nullptr;
+  }
+  return monitor;
+}
+
 }  // namespace
 
 int comNumberOfTty(const std::string& sysname) {
@@ -212,11 +249,6 @@ std::optional<SerialPortInfo> describeTty(const TtyFacts& facts) {
 // ---- UdevDeviceDirectory ----
 
 UdevDeviceDirectory::UdevDeviceDirectory() {
-  udev_ = udev_new();
-  if (!udev_) {
-    udevError_ = errno != 0 ? errno : ENODEV;
-    return;
-  }
   startMonitor();
 }
 
@@ -231,16 +263,15 @@ UdevDeviceDirectory::~UdevDeviceDirectory() {
     if (fd >= 0) ::close(fd);
     fd = -1;
   }
-  if (monitor_) udev_monitor_unref(monitor_);
-  if (udev_) udev_unref(udev_);
 }
 
 int UdevDeviceDirectory::listSerialPorts(std::vector<SerialPortInfo>& ports) {
   ports.clear();
-  if (!udev_) return udevError_;
-  const int error = forEachDevice(udev_, "tty", [&](const char* syspath) {
+  UdevContext context;
+  if (!context.get()) return context.error();
+  const int error = forEachDevice(context.get(), "tty", [&](const char* syspath) {
     if (comNumberOfTty(lastComponent(syspath)) == 0) return;
-    udev_device* tty = udev_device_new_from_syspath(udev_, syspath);
+    udev_device* tty = udev_device_new_from_syspath(context.get(), syspath);
     if (!tty) return;  // gone since the scan
     if (std::optional<SerialPortInfo> port = describeTty(factsOf(tty))) ports.push_back(*port);
     udev_device_unref(tty);
@@ -254,9 +285,10 @@ int UdevDeviceDirectory::listSerialPorts(std::vector<SerialPortInfo>& ports) {
 
 int UdevDeviceDirectory::listUsbInterfaces(std::vector<std::string>& paths) {
   paths.clear();
-  if (!udev_) return udevError_;
-  return forEachDevice(udev_, "usb", [&](const char* syspath) {
-    udev_device* device = udev_device_new_from_syspath(udev_, syspath);
+  UdevContext context;
+  if (!context.get()) return context.error();
+  return forEachDevice(context.get(), "usb", [&](const char* syspath) {
+    udev_device* device = udev_device_new_from_syspath(context.get(), syspath);
     if (!device) return;
     const char* type = udev_device_get_devtype(device);
     const long vendor = hexAttribute(device, "idVendor", -1);
@@ -272,24 +304,26 @@ int UdevDeviceDirectory::listUsbInterfaces(std::vector<std::string>& paths) {
   });
 }
 
-// With a udev daemon running, its events come after the device nodes are ready; without one
-// the kernel's own events are the only ones there are.
+// The monitor is listening before the constructor returns, so no change after it is missed.
 void UdevDeviceDirectory::startMonitor() {
-  const char* source = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
-  monitor_ = udev_monitor_new_from_netlink(udev_, source);
-  if (!monitor_) return;
-  udev_monitor_filter_add_match_subsystem_devtype(monitor_, "tty", nullptr);
-  udev_monitor_filter_add_match_subsystem_devtype(monitor_, "usb", kUsbDeviceType);
-  if (udev_monitor_enable_receiving(monitor_) < 0 || ::pipe2(wakePipe_, O_CLOEXEC) != 0) {
-    udev_monitor_unref(monitor_);
-    monitor_ = nullptr;
-    return;
-  }
-  monitorThread_ = std::thread([this] { monitorLoop(); });
+  if (::pipe2(wakePipe_, O_CLOEXEC) != 0) return;
+  std::promise<bool> listening;
+  std::future<bool> started = listening.get_future();
+  monitorThread_ = std::thread([this, &listening] { monitorLoop(listening); });
+  if (!started.get()) monitorThread_.join();
 }
 
-void UdevDeviceDirectory::monitorLoop() {
-  pollfd watched[2] = {{udev_monitor_get_fd(monitor_), POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+void UdevDeviceDirectory::monitorLoop(std::promise<bool>& listening) {
+  UdevContext context;
+  udev_monitor* monitor = context.get() ? newMonitor(context.get()) : nullptr;
+  listening.set_value(monitor != nullptr);
+  if (!monitor) return;
+  watchEvents(monitor);
+  udev_monitor_unref(monitor);
+}
+
+void UdevDeviceDirectory::watchEvents(udev_monitor* monitor) {
+  pollfd watched[2] = {{udev_monitor_get_fd(monitor), POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
   for (;;) {
     if (::poll(watched, 2, -1) < 0) {
       if (errno == EINTR) continue;
@@ -300,7 +334,7 @@ void UdevDeviceDirectory::monitorLoop() {
     if (!(watched[0].revents & (POLLIN | POLLERR))) continue;
     // A read takes the socket's error away. An error means events were lost (a flood of them
     // overflowed the socket): whatever left or arrived meanwhile is found by a fresh look.
-    if (udev_device* device = udev_monitor_receive_device(monitor_)) {
+    if (udev_device* device = udev_monitor_receive_device(monitor)) {
       handleEvent(device);
       udev_device_unref(device);
     } else if (watched[0].revents & POLLERR) {

@@ -23,6 +23,7 @@
 // Other ttys (consoles, ptys, ...) are not serial ports of the directory.
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -30,7 +31,6 @@
 
 #include "host/device_directory.h"
 
-struct udev;
 struct udev_device;
 struct udev_monitor;
 
@@ -72,12 +72,10 @@ class UdevDeviceDirectory : public DeviceDirectory {
 
  private:
   void startMonitor();
-  void monitorLoop();
+  void monitorLoop(std::promise<bool>& listening);
+  void watchEvents(udev_monitor* monitor);
   void handleEvent(udev_device* device);
 
-  udev* udev_ = nullptr;
-  int udevError_ = 0;
-  udev_monitor* monitor_ = nullptr;
   int wakePipe_[2] = {-1, -1};
   std::thread monitorThread_;
 };

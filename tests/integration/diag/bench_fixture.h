@@ -114,7 +114,7 @@ class BenchTest : public diag_test::ServiceTest {
     for (const auto& port : ports) {
       if (port.comNumber == diaport_) present = 1;
     }
-    gThreadData[0].present = present;
+    storeField(gThreadData[0].present, present);
   }
 
   std::unique_ptr<test_support::BenchServer> bench_;
