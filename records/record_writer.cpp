@@ -168,6 +168,8 @@ void runDeliverer(std::shared_ptr<Shared> shared) {
     lock.unlock();
     std::string error;
     const bool done = deliverOne(db, s.settings.connection, record, error);
+    std::replace_if(
+        error.begin(), error.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     lock.lock();
     if (done) {
       if (!s.toDeliver.empty() && s.toDeliver.front().uid == record.uid) s.toDeliver.pop_front();

@@ -92,6 +92,13 @@ TEST(RecordsPostgresTest, AServerStoppedMidRunGetsTheRunOnceWhenItIsBack) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(countOf(site.dutLog(), "Record database unreachable"), 1u);
+  const std::string log = site.dutLog();
+  const size_t line = log.find("Record database unreachable");
+  ASSERT_NE(line, std::string::npos);
+  EXPECT_THAT(
+      log.substr(line, log.find('\n', line) - line),
+      ::testing::EndsWith("runs are kept in the local spool and delivered when it is back."))
+      << "one line, however many lines the driver's message has";
   ASSERT_EQ(records::Spool((site.dir() / records::kSpoolFileName).string()).pending().size(), 1u);
 
   cluster.resume();
