@@ -5,21 +5,13 @@
 # post-install step that survives a machine without udev. Then, unpacked into a temporary root
 # with dpkg-deb -x, the station and the bench run two modules' roads (the diagnostic library and
 # the outside tools come from the bench's own folder), and the companion libraries' callers
-# build against the -dev package with pkg-config alone, and with CMake's find_package.
+# build against the -dev package with pkg-config and with CMake's find_package.
 set -euo pipefail
 source_dir=$1 cxx=$2
 work=$(mktemp -d /tmp/zendral-package-XXXXXX)
 debs=$work/debs root=$work/root
 usr=$root/usr
-bench_pid=""
-cleanup() {
-  if [ -n "$bench_pid" ]; then
-    "$usr/bin/zendral-bench" --socket "$ZENDRAL_BENCH" quit >/dev/null 2>&1 || kill "$bench_pid"
-    wait "$bench_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
 fail() {
   echo "FAILED: $*" >&2
   exit 1
