@@ -33,14 +33,21 @@ include(${CMAKE_CURRENT_LIST_DIR}/linked_companions.cmake)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 zendral_companion_depends(CPACK_DEBIAN_STATION_PACKAGE_DEPENDS zendral zendral-headless zendral-tool)
 zendral_companion_depends(CPACK_DEBIAN_BENCH_PACKAGE_DEPENDS zendral-bench)
+# The station's run records default to an SQLite file, reached through that ODBC driver; a
+# database shared by the line needs the PostgreSQL driver instead.
+if(CPACK_DEBIAN_STATION_PACKAGE_DEPENDS MATCHES "libtobrin1")
+  string(APPEND CPACK_DEBIAN_STATION_PACKAGE_DEPENDS ", libsqliteodbc")
+  set(CPACK_DEBIAN_STATION_PACKAGE_SUGGESTS "zendral-bench, odbc-postgresql")
+else()
+  set(CPACK_DEBIAN_STATION_PACKAGE_SUGGESTS zendral-bench)
+endif()
 
 set(CPACK_DEBIAN_STATION_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_STATION_PACKAGE_SUGGESTS zendral-bench)
 set(CPACK_COMPONENT_STATION_DESCRIPTION "firmware station for cellular module production lines
 Zendral programs cellular modules on a production line: it follows a module
 through its USB ports, writes the modem images through the chipset vendor's
-diagnostic library and the application images over fastboot, and can back up
-and restore the module's calibration.
+diagnostic library and the application images over fastboot, can back up and
+restore the module's calibration, and records every module's run in a database.
 .
 This package holds the station with its window (zendral), the station without
 a window for automation (zendral-headless), the line engineer's tool

@@ -92,6 +92,8 @@ for program in "$usr"/bin/*; do
   [ "${program##*/}" = zendral-bench ] && package=zendral-bench
   for lib in $(readelf -d "$program" | sed -n 's/.*NEEDED.*\[lib\(wexley\|nelvish\|tobrin\)\.so\.1\]/\1/p'); do
     expect_depends "$package" "lib${lib}1"
+    # The run records reach their default SQLite file through its ODBC driver.
+    [ "$lib" = tobrin ] && expect_depends "$package" libsqliteodbc
   done
 done
 dpkg-deb -e "$(deb zendral)" "$work/control"
