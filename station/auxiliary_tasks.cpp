@@ -26,24 +26,27 @@ void reportSuccess(ThreadData& slot, int dut) {
   setSlotState(slot, DUT_IDLE);
 }
 
-// A failed post-download step: the next arrival of the module's port tries again.
+// A failed post-download step: the next arrival of the module's port tries again. The slot
+// waits for that arrival before the operator is asked to repower, so a quick repower is never
+// taken for the old step's.
 int failForRetry(ThreadData& slot, int dut, const std::string& text) {
+  setSlotState(slot, DUT_BACKUP_EFS);
   updateMesage(dut, text);
   updateStatus(dut, -1);
   stopDutTimer(dut);
-  setSlotState(slot, DUT_BACKUP_EFS);
   return -1;
 }
 
 int backupEfs(ThreadData& slot, int dut, PlatformType type, const DownloadRequest& request) {
+  // As in failForRetry: the slot waits for the reboot before the operator is told of it.
   if (atServices().backupEfs2(request, type)) {
-    updateMesage(dut, "backup efs2 Success,waiting reboot...");
     setSlotState(slot, type == kQca9x15 ? DUT_WAIT_REBOOT : DUT_CHECK_EFS);
+    updateMesage(dut, "backup efs2 Success,waiting reboot...");
     return 0;
   }
+  setSlotState(slot, DUT_BACKUP_EFS);
   updateMesage(dut, formatText("backup efs2 failed!,please repower %d DUT", dut));
   updateStatus(dut, -1);
-  setSlotState(slot, DUT_BACKUP_EFS);
   return 0;
 }
 

@@ -140,6 +140,7 @@ void RecordingSurface::record(std::string event) {
 
 void RecordingSurface::setDutMessage(int, const std::string& text) {
   record("message " + text);
+  if (onMessage) onMessage(text);
 }
 void RecordingSurface::setDutProgress(int, double percent, const std::string&) {
   record("progress " + std::to_string(static_cast<int>(percent)));

@@ -76,6 +76,8 @@ class RecordingSurface : public host::OperatorSurface {
   bool hasMessage(const std::string& text);
   void clear();
   void answerChooser(std::optional<std::string> answer);
+  // Called on the reporting thread with each DUT message, after it is recorded.
+  std::function<void(const std::string&)> onMessage;
 
  private:
   void record(std::string event);

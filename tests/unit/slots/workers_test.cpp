@@ -232,5 +232,46 @@ TEST_F(WorkersTest, FailedEfsBackupWaitsForTheNextArrival) {
   EXPECT_TRUE(surface_.hasMessage("backup efs2 failed!,please repower 1 DUT"));
 }
 
+// The operator repowers as soon as a message asks for it: by then the slot must already wait for
+// the module's return, or a quick repower finds the old state and the run hangs.
+TEST_F(WorkersTest, ASlotWaitsForTheRepowerBeforeTheOperatorIsAskedForIt) {
+  struct Case {
+    PlatformType type;
+    std::deque<int> backupResults, checkResults;
+    SlotState from;
+    std::string message;
+    SlotState waiting;
+  };
+  const Case cases[] = {
+      {kQca9x15, {1}, {}, DUT_BACKUP_EFS, "backup efs2 Success,waiting reboot...", DUT_WAIT_REBOOT},
+      {kQca9206,
+       {0},
+       {},
+       DUT_BACKUP_EFS,
+       "backup efs2 failed!,please repower 1 DUT",
+       DUT_BACKUP_EFS},
+      {kQca9206,
+       {},
+       {0},
+       DUT_CHECK_EFS,
+       "efs2 backup failed!,please repower 1 DUT",
+       DUT_BACKUP_EFS},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    usePlatform(c.type);
+    FakeAt::backupResults = c.backupResults;
+    FakeAt::checkResults = c.checkResults;
+    prepareSlot(c.from);
+    std::optional<SlotState> stateWhenAsked;
+    surface_.onMessage = [&](const std::string& text) {
+      if (text == c.message) stateWhenAsked = state();
+    };
+    ToWriteImeiMeidThreadFunction(&slot());
+    surface_.onMessage = nullptr;
+    EXPECT_EQ(stateWhenAsked, c.waiting);
+  }
+}
+
 }  // namespace
 }  // namespace slotstest
