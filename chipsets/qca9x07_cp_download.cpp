@@ -80,11 +80,11 @@ CpResult stream(CpRun& run) {
   const Qca9x07Firmware& fw = qca9x07Firmware();
   switch (streamPartitions(run, streaming(), {fw.partitionFile, fw.userPartitions})) {
     case StreamResult::Success:
-      bUpdatedCp = 1;
-      bPartionDiff = 0;
+      setUpdatedCp(run.dut, 1);
+      setPartionDiff(run.dut, 0);
       return CpResult::Success;
     case StreamResult::PartitionDiff:
-      bPartionDiff = 1;
+      setPartionDiff(run.dut, 1);
       return CpResult::Failed;
     case StreamResult::Failed:
       break;
@@ -107,8 +107,8 @@ int downloadCpQca9x07(const DownloadRequest& request) {
   initLogfile(run.dut, "9x07");
   resetQca9x07CurrentProgress();
   // The flags describe this run from its start, never a previous module's.
-  bUpdatedCp = 0;
-  bPartionDiff = 0;
+  setUpdatedCp(run.dut, 0);
+  setPartionDiff(run.dut, 0);
   const bool qphonems = gNotUseQPST != 0;
   if (!backUpQcn(run, qphonems)) return -1;
   if (!handOverFromPhoneServer(run, kHandOver)) return -1;
@@ -119,6 +119,6 @@ int downloadCpQca9x07(const DownloadRequest& request) {
   choosePortAndProgrammer(run, fw.normalProgrammer, fw.emergencyProgrammer);
   if (!cpWait(2.5)) return -1;
   logLibraryLines(run);
-  bUpdatedCp = 0;
+  setUpdatedCp(run.dut, 0);
   return finishCpRun(run, runDownload(run));
 }

@@ -75,6 +75,8 @@ class OperatorSurface {
   // A modal message box; returns when the operator has closed it.
   virtual void messageBox(const std::string& title, const std::string& text) = 0;
 
+  // How many DUT rows the panel shows (1 to 8); set at start-up before any row changes.
+  virtual void setDutCount(int count) {}
   // The rest of the DUT row: elapsed-time text and the list of its ports ("COM%d" items).
   virtual void setDutTime(int dut, const std::string& text) {}
   virtual void setDutPorts(int dut, const std::vector<std::string>& items) {}

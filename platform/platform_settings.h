@@ -38,5 +38,14 @@ extern std::atomic<int> gBackupEFS;
 // Qca8909: the programmer is an .elf file (the qmbn road).
 extern std::atomic<int> bHalvoH;
 
+// The two results of the last CP download as one DUT's worker reads them. With several slots
+// at work each DUT keeps its own, so that one module's download never changes what another
+// DUT's worker or completion reads; with one slot they are the globals above. The setters write
+// both.
+int partionDiffOf(int dut);
+int updatedCpOf(int dut);
+void setPartionDiff(int dut, int value);
+void setUpdatedCp(int dut, int value);
+
 // Puts every setting above back to its start-up value (empty texts, zero numbers).
 void resetPlatformSettings();

@@ -216,7 +216,7 @@ bool IsQpstOpration() {
 
 int slotOfHandle(HANDLE handle) {
   if (!handle) return -1;
-  for (int index = 0; index < kSlotCount; ++index) {
+  for (int index = 0; index < dutCount(); ++index) {
     if (handeIndexMap[index].load() == handle) return index + 1;
   }
   return -1;
@@ -224,7 +224,7 @@ int slotOfHandle(HANDLE handle) {
 
 int slotOfHandleValue(uint32_t handleValue) {
   if (handleValue == 0) return -1;
-  for (int index = 0; index < kSlotCount; ++index) {
+  for (int index = 0; index < dutCount(); ++index) {
     const auto entry = reinterpret_cast<uintptr_t>(handeIndexMap[index].load());
     if (entry != 0 && static_cast<uint32_t>(entry) == handleValue) return index + 1;
   }

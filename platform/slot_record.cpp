@@ -1,6 +1,7 @@
 #include "platform/slot_record.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -11,6 +12,12 @@ ThreadData gThreadData[kSlotCount];
 
 namespace {
 
+std::atomic<int> gDutCount{1};
+
+bool isStationDut(int dut) {
+  return dut >= 1 && dut <= dutCount();
+}
+
 template <size_t N>
 void copyText(char (&field)[N], const std::string& text) {
   const size_t length = std::min(text.size(), N - 1);
@@ -20,6 +27,18 @@ void copyText(char (&field)[N], const std::string& text) {
 
 }  // namespace
 
+int dutCount() {
+  return gDutCount.load();
+}
+
+void setDutCount(int count) {
+  gDutCount = std::clamp(count, 1, kSlotCount);
+}
+
+std::span<ThreadData> activeSlots() {
+  return std::span<ThreadData>(gThreadData, static_cast<size_t>(dutCount()));
+}
+
 void resetSlotRecords() {
   for (ThreadData& slot : gThreadData) {
     std::memset(&slot, 0, sizeof slot);
@@ -28,22 +47,22 @@ void resetSlotRecords() {
 }
 
 void SetThreadImei(int dut, const std::string& text) {
-  if (dut != 1) return;
+  if (!isStationDut(dut)) return;
   records::runEvents().imeiRead(dut, text);
   std::lock_guard lock(datalock);
-  copyText(gThreadData[0].imei, text);
+  copyText(gThreadData[dut - 1].imei, text);
 }
 
 void SetThreadMeid(int dut, const std::string& text) {
-  if (dut != 1) return;
+  if (!isStationDut(dut)) return;
   records::runEvents().meidRead(dut, text);
   std::lock_guard lock(datalock);
-  copyText(gThreadData[0].meid, text);
+  copyText(gThreadData[dut - 1].meid, text);
 }
 
 int bPortPresent(int com) {
   if (com <= 0) return 0;  // 0 is "no port", never a present one
-  for (const ThreadData& slot : gThreadData) {
+  for (const ThreadData& slot : activeSlots()) {
     const bool ours = loadField(slot.diaport) == com || loadField(slot.ql9008port) == com ||
                       loadField(slot.ql9009port) == com;
     if (ours && loadField(slot.present) == 1) return 1;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Where the slot's run stands. Value 1 is not used.
@@ -42,9 +43,16 @@ struct ThreadData {
   int32_t atBusy;        // 1 while the AT switch to fastboot runs
 };
 
-// The station runs one slot, DUT 1.
-inline constexpr int kSlotCount = 1;
+// The slot table has room for eight DUTs; the station runs the first dutCount() of them (one
+// unless cfg.ini asks for more).
+inline constexpr int kSlotCount = 8;
 extern ThreadData gThreadData[kSlotCount];
+
+// How many slots the station runs (1 to kSlotCount), and the slots themselves.
+int dutCount();
+// Sets the count, held to 1 ... kSlotCount. Start-up only, while no worker runs.
+void setDutCount(int count);
+std::span<ThreadData> activeSlots();
 
 // The single values of a slot that the port scans, the dispatcher and the workers share (the
 // state, the port numbers, the presence flags, `atBusy`, `threadId`, `slot`, `portKind`) are read
@@ -63,8 +71,8 @@ void storeField(T& field, T value) {
 // Puts every slot back to its start-up values: all zero, DUT_IDLE.
 void resetSlotRecords();
 
-// Under datalock, copies `text` into the slot's imei / meid when `dut` is 1; other DUT numbers
-// are ignored. Text longer than the field is cut to fit.
+// Under datalock, copies `text` into the slot's imei / meid when `dut` is one of the station's
+// DUTs; other DUT numbers are ignored. Text longer than the field is cut to fit.
 void SetThreadImei(int dut, const std::string& text);
 void SetThreadMeid(int dut, const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "host/clock.h"
@@ -39,7 +40,7 @@ void completeRun(ThreadData& slot, const char* mark) {
   const int dut = slotIndex(slot) + 1;
   setSlotState(slot, DUT_IDLE);
   stopDutTimer(dut);
-  if (bPartionDiff) return;
+  if (partionDiffOf(dut)) return;
   if (gBackupRestoreQcn && slot.imei[0] == '\0' && !bHalvoH) {
     updateMesage(dut, std::string("No IMEI,you need manual recovery xqcn") + mark);
     updateStatus(dut, -1);
@@ -64,11 +65,11 @@ KnownPort checkKnownPort(ThreadData& slot) {
   return KnownPort::Ignore;
 }
 
-ThreadData* targetSlot(int com, int kind) {
-  for (ThreadData& slot : gThreadData) {
+ThreadData* targetSlot(std::span<ThreadData> slots, int com, int kind) {
+  for (ThreadData& slot : slots) {
     if (portOfKind(slot, kind) == com) return &slot;
   }
-  for (ThreadData& slot : gThreadData) {
+  for (ThreadData& slot : slots) {
     const SlotState state = slotState(slot);
     const bool free = state == DUT_IDLE || state == DUT_WAIT_REBOOT || state == DUT_CHECK_EFS ||
                       state == DUT_BACKUP_EFS;
@@ -148,16 +149,26 @@ void assignPort(ThreadData& slot, int com, int kind) {
   }
 }
 
-}  // namespace
-
-void OnPortArrived(int com, int kind) {
+// The dispatch of port `com` of `kind` among `slots`.
+void dispatchAmong(std::span<ThreadData> slots, int com, int kind) {
   std::lock_guard lock(threadDataLock);
-  for (ThreadData& slot : gThreadData) {
+  for (ThreadData& slot : slots) {
     if (portOfKind(slot, kind) != com) continue;
     const KnownPort decision = checkKnownPort(slot);
     if (decision == KnownPort::Completed) return;
     if (decision == KnownPort::Ignore) return;
   }
-  ThreadData* slot = targetSlot(com, kind);
+  ThreadData* slot = targetSlot(slots, com, kind);
   if (slot) assignPort(*slot, com, kind);
+}
+
+}  // namespace
+
+void OnPortArrived(int com, int kind) {
+  dispatchAmong(activeSlots(), com, kind);
+}
+
+void OnPortArrivedInSlot(int index, int com, int kind) {
+  if (index < 0 || index >= dutCount()) return;
+  dispatchAmong(activeSlots().subspan(static_cast<size_t>(index), 1), com, kind);
 }

@@ -5,3 +5,7 @@
 // `kind`: 0 diagnostic port, 1 QDLoader 9008 (or another "QDLoader" port), 2 QDLoader 9009 /
 // Diagnostics 900E. Runs under threadDataLock; the port scans call it with datalock held.
 void OnPortArrived(int com, int kind);
+
+// The same for a port of the module that slot `index` (0-based) follows: only that slot is
+// looked at. Port discovery uses it when the station runs several slots.
+void OnPortArrivedInSlot(int index, int com, int kind);

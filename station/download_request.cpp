@@ -68,7 +68,7 @@ void clearDevicePath(ThreadData& slot) {
 
 int workerDut(ThreadData& slot) {
   const int dut = loadField(slot.slot);
-  return dut >= 1 && dut <= kSlotCount ? dut : 0;
+  return dut >= 1 && dut <= dutCount() ? dut : 0;
 }
 
 PlatformType currentPlatformType() {

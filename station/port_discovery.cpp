@@ -1,8 +1,10 @@
 #include "station/port_discovery.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "station/dispatcher.h"
 #include "station/port_names.h"
 #include "station/slot_access.h"
+#include "station/slot_binding.h"
 #include "station/station_state.h"
 #include "station/worker_scheduling.h"
 #include "station/workers.h"
@@ -54,10 +57,21 @@ void printListError(const char* format, int error) {
   std::fprintf(stderr, format, error);
 }
 
-// Stores a classified port in slot 1 and dispatches it. Returns false when the port was
+// The slot a module port or device on `portPath` belongs to: with one slot always DUT 1's,
+// with several the slot that follows the path (bound now when it is new); -1 for none.
+int slotOfPortPath(const std::string& portPath) {
+  return dutCount() == 1 ? 0 : slotForPortPath(portPath);
+}
+
+// Whether a port on `portPath` counts for slot `index`: with one slot every port does.
+bool countsForSlot(int index, const std::string& portPath) {
+  return dutCount() == 1 || (!portPath.empty() && portPath == slotPortPath(index));
+}
+
+// Stores a classified port in slot `index` and dispatches it. Returns false when the port was
 // dispatched but no slot took it as present.
-bool dispatchPort(PortRole role, int com, const std::string& name) {
-  ThreadData& slot = gThreadData[0];
+bool dispatchPort(int index, PortRole role, int com, const std::string& name) {
+  ThreadData& slot = gThreadData[index];
   int kind;
   switch (role) {
     case PortRole::AtPort:
@@ -78,25 +92,25 @@ bool dispatchPort(PortRole role, int com, const std::string& name) {
       kind = diagnosticKindOfName(name);
       break;
   }
-  OnPortArrived(com, kind);
+  OnPortArrivedInSlot(index, com, kind);
   return bPortPresent(com) != 0;
 }
 
-// Hands a fastboot device to a slot: one that waits for it, else an idle one.
-void assignFastbootDevice(const std::string& path) {
+// Hands a fastboot device to one of `slots`: one that waits for it, else an idle one.
+void assignFastbootDevice(const std::string& path, std::span<ThreadData> slots) {
   std::lock_guard lock(threadDataLock);
-  for (const ThreadData& slot : gThreadData) {
+  for (const ThreadData& slot : activeSlots()) {
     if (path == slot.devicePath) return;  // this device's download is already under way
   }
   ThreadData* chosen = nullptr;
-  for (ThreadData& slot : gThreadData) {
+  for (ThreadData& slot : slots) {
     const SlotState state = slotState(slot);
     if (state == DUT_WAIT_AP || state == DUT_TO_FASTBOOT) {
       chosen = &slot;
       break;
     }
   }
-  for (ThreadData& slot : gThreadData) {
+  for (ThreadData& slot : slots) {
     if (!chosen && slotState(slot) == DUT_IDLE) chosen = &slot;
   }
   if (!chosen) return;
@@ -109,43 +123,90 @@ void assignFastbootDevice(const std::string& path) {
   }
 }
 
-// After a removal: which of slot 1's ports are still there. An idle slot whose module has gone
-// shows "Device unplug.". The flags are worked out first and stored once, so a worker polling
-// them never sees a port that is still there as gone.
-void refreshPresence() {
-  std::lock_guard lock(datalock);
-  ThreadData& slot = gThreadData[0];
+// With several slots: a slot whose module has gone from its port while the slot is idle gives
+// its port up (a pinned slot keeps its path) and forgets the module's ports, so the next
+// module there starts afresh. Called with datalock held.
+void releaseVacantSlots() {
+  if (dutCount() == 1) return;
+  std::vector<host::SerialPortInfo> ports;
+  std::vector<host::UsbDeviceInfo> devices;
+  if (host::deviceDirectory().listSerialPorts(ports) != 0) return;
+  if (host::deviceDirectory().listUsbDevices(devices) != 0) return;
+  for (int index = 0; index < dutCount(); ++index) {
+    ThreadData& slot = gThreadData[index];
+    const std::string path = slotPortPath(index);
+    if (path.empty() || slotState(slot) != DUT_IDLE || slotWorkerRunning(slot)) continue;
+    const bool occupied =
+        std::any_of(ports.begin(), ports.end(), [&](auto& p) { return p.portPath == path; }) ||
+        std::any_of(devices.begin(), devices.end(), [&](auto& d) { return d.portPath == path; });
+    if (occupied) continue;
+    releaseSlot(index);
+    for (int32_t* port : {&slot.diaport, &slot.atport, &slot.ql9008port, &slot.ql9009port}) {
+      storeField(*port, 0);
+    }
+  }
+}
+
+// The presence flags of slot `index` from the present ports. `complete` is false when an
+// unreadable name ended the look early (the flags then hold what was seen before it).
+struct Presence {
   int present = 0;
   int present9009 = 0;
   int present9008 = 0;
-  auto store = [&] {
-    storeField(slot.present, present);
-    storeField(slot.present9009, present9009);
-    storeField(slot.present9008, present9008);
-  };
-  std::vector<host::SerialPortInfo> ports;
-  if (int error = host::deviceDirectory().listSerialPorts(ports)) {
-    store();
-    printListError("Error!   SetupDiGetClassDevs()   return   %d\n", error);
-    return;
-  }
+};
+
+Presence presenceOf(int index, const std::vector<host::SerialPortInfo>& ports, bool& complete) {
+  const ThreadData& slot = gThreadData[index];
+  Presence flags;
+  complete = false;
   for (const host::SerialPortInfo& port : ports) {
     if (!isDiagnosticPortName(port.friendlyName)) continue;
     const int com = comNumberOfFriendlyName(port.friendlyName);
-    if (com == 0) {
-      store();  // an unreadable name ends the look without a verdict
-      return;
+    if (com == 0) return flags;  // an unreadable name ends the look without a verdict
+    if (!countsForSlot(index, port.portPath)) continue;
+    if (com == slot.diaport || com == slot.ql9008port || com == slot.ql9009port) {
+      flags.present = 1;
     }
-    if (com == slot.diaport || com == slot.ql9008port || com == slot.ql9009port) present = 1;
-    if (com == slot.ql9009port) present9009 = 1;
-    if (com == slot.ql9008port) present9008 = 1;
+    if (com == slot.ql9009port) flags.present9009 = 1;
+    if (com == slot.ql9008port) flags.present9008 = 1;
   }
-  store();
-  if (present == 0 && slotState(slot) == DUT_IDLE) {
-    updateProgressBar(1, 0.0);
-    updateMesage(1, "Device unplug.");
-    updateStatus(1, 1);
+  complete = true;
+  return flags;
+}
+
+void storePresence(ThreadData& slot, const Presence& flags) {
+  storeField(slot.present, flags.present);
+  storeField(slot.present9009, flags.present9009);
+  storeField(slot.present9008, flags.present9008);
+}
+
+// After a removal: which of each slot's ports are still there. An idle slot whose module has
+// gone shows "Device unplug.". The flags are worked out first and stored once, so a worker
+// polling them never sees a port that is still there as gone.
+void refreshPresence() {
+  std::lock_guard lock(datalock);
+  std::vector<host::SerialPortInfo> ports;
+  if (int error = host::deviceDirectory().listSerialPorts(ports)) {
+    for (ThreadData& slot : activeSlots()) storePresence(slot, {});
+    printListError("Error!   SetupDiGetClassDevs()   return   %d\n", error);
+    return;
   }
+  for (int index = 0; index < dutCount(); ++index) {
+    ThreadData& slot = gThreadData[index];
+    bool complete;
+    const Presence flags = presenceOf(index, ports, complete);
+    storePresence(slot, flags);
+    if (!complete) continue;
+    // With several slots, only a slot that follows a module can lose it.
+    const bool following = dutCount() == 1 || !slotPortPath(index).empty();
+    if (flags.present == 0 && following && slotState(slot) == DUT_IDLE) {
+      const int dut = index + 1;
+      updateProgressBar(dut, 0.0);
+      updateMesage(dut, "Device unplug.");
+      updateStatus(dut, 1);
+    }
+  }
+  releaseVacantSlots();
 }
 
 }  // namespace
@@ -186,6 +247,7 @@ int ScanComPorts() {
     printListError("Error!   SetupDiGetClassDevs()   return   %d\n", error);
     return 0;
   }
+  releaseVacantSlots();
   int result = 0;
   for (const host::SerialPortInfo& port : ports) {
     const std::string& name = port.friendlyName;
@@ -194,7 +256,9 @@ int ScanComPorts() {
     if (role == PortRole::NotModule) continue;
     const int com = comNumberOfFriendlyName(name);
     if (com == 0) break;  // ports listed after an unreadable name wait for the next scan
-    if (!dispatchPort(role, com, name)) result = 1;
+    const int index = slotOfPortPath(port.portPath);
+    if (index < 0) continue;  // no slot is free for this module
+    if (!dispatchPort(index, role, com, name)) result = 1;
   }
   return result;
 }
@@ -202,12 +266,13 @@ int ScanComPorts() {
 void ScanFastbootDevices() {
   ScanScope scope;
   std::lock_guard lock(datalock);
-  std::vector<std::string> paths;
-  if (int error = host::deviceDirectory().listUsbInterfaces(paths)) {
+  std::vector<host::UsbDeviceInfo> devices;
+  if (int error = host::deviceDirectory().listUsbDevices(devices)) {
     printListError("SetupDiGetClassDevsEx failed: %d\n", error);
     return;
   }
-  for (const std::string& path : paths) {
+  for (const host::UsbDeviceInfo& device : devices) {
+    const std::string& path = device.path;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     if (!usbIdsOfInterfacePath(path, vendorId, productId)) continue;
@@ -216,7 +281,12 @@ void ScanFastbootDevices() {
       std::fprintf(stderr, "fastboot device path too long, skipped: %s\n", path.c_str());
       continue;
     }
-    assignFastbootDevice(path);
+    if (dutCount() == 1) {
+      assignFastbootDevice(path, activeSlots());
+    } else if (const int index = slotForPortPath(device.portPath); index >= 0) {
+      // A fastboot device belongs to the slot whose port it appears on.
+      assignFastbootDevice(path, activeSlots().subspan(static_cast<size_t>(index), 1));
+    }
   }
 }
 

@@ -18,12 +18,13 @@ bool slotBusy(ThreadData& slot) {
 // Waits for the slot's latest worker. A worker may schedule the next one before it returns
 // (the fastboot scan after a CP download), so the wait repeats until the latest has finished.
 void waitForSlotWorkers(ThreadData& slot) {
-  if (!gThreadPool) return;
+  host::WorkerPool* pool = slotPool(slotIndex(slot));
+  if (!pool) return;
   while (true) {
     const int id = static_cast<int>(loadField(slot.threadId));
     if (id == 0) return;
-    gThreadPool->waitUntilFinished(id);
-    gThreadPool->release(id);
+    pool->waitUntilFinished(id);
+    pool->release(id);
     if (static_cast<int>(loadField(slot.threadId)) == id) return;
   }
 }
@@ -31,7 +32,7 @@ void waitForSlotWorkers(ThreadData& slot) {
 }  // namespace
 
 void StopSlot(int index) {
-  if (index < 0 || index >= kSlotCount) return;
+  if (index < 0 || index >= dutCount()) return;
   ThreadData& slot = gThreadData[index];
   if (!slotBusy(slot)) return;
   waitForSlotWorkers(slot);
@@ -50,7 +51,7 @@ void StationDutSlots::resetSlots(uint32_t diaport) {
 }
 
 int StationDutSlots::findBusySlot() {
-  for (int i = 0; i < kSlotCount; ++i) {
+  for (int i = 0; i < dutCount(); ++i) {
     if (slotBusy(gThreadData[i])) return i;
   }
   return -1;
@@ -61,7 +62,7 @@ void StationDutSlots::stopSlot(int index) {
 }
 
 void StationDutSlots::clearPresent() {
-  storeField(gThreadData[0].present, 0);
+  for (ThreadData& slot : activeSlots()) storeField(slot.present, 0);
 }
 
 StationDutSlots& stationDutSlots() {

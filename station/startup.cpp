@@ -19,9 +19,11 @@
 #include "station/platform_menu.h"
 #include "station/port_discovery.h"
 #include "station/run_records.h"
+#include "station/slot_binding.h"
 #include "station/station_config.h"
 #include "station/station_services.h"
 #include "station/station_state.h"
+#include "station/worker_scheduling.h"
 
 namespace {
 
@@ -81,6 +83,9 @@ bool startUp(StationConfig& config) {
   Ini_ReadFromFile(gCfgIni, kCfgIniFile);
   config = readStationConfig(gCfgIni);
   startRunRecords(config);
+  setDutCount(config.dutCount);
+  configureSlotBindings(config.dutCount, config.pinnedPorts);
+  host::surface().setDutCount(config.dutCount);
   showOptionBoxes();
   em = showConfiguredPlatform(config);
   platform_dispose();
@@ -100,12 +105,14 @@ void shutDown() {
   host::requestStop();
   stopAllSlots();
   host::surface().setWaitCursor(true);
+  destroySlotPools();
   if (gThreadPool) {
     gThreadPool->shutdown();
     delete gThreadPool;
     gThreadPool = nullptr;
   }
   host::surface().setWaitCursor(false);
+  resetSlotBindings();
   resetDutTimers();
   platform_dispose();
   stopRunRecords();
@@ -124,7 +131,11 @@ int stationMain() {
   if (bound && startUp(config)) {
     try {
       gThreadPool = new host::WorkerPool(loop);
+      createSlotPools(loop);
     } catch (const std::system_error&) {
+      destroySlotPools();
+      delete gThreadPool;
+      gThreadPool = nullptr;
       Ini_Dispose(gCfgIni);
       gCfgIni = nullptr;
       platform_dispose();

@@ -1,5 +1,6 @@
 #include "station/station_config.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/report.h"
@@ -22,6 +23,18 @@ std::string readText(IniDocument* doc, const char* section, const char* key, siz
   if (Ini_GetStringIntoBuffer(doc, section, key, buffer.data(), capacity) != 1) return {};
   buffer.resize(std::strlen(buffer.c_str()));
   return buffer;
+}
+
+// How many slots run, and the ports they are pinned to.
+void readSlots(IniDocument* doc, StationConfig& config) {
+  int32_t count = 1;
+  if (Ini_GetInt(doc, kPlatformSection, "DutCount", &count) == 1) {
+    config.dutCount = std::clamp<int32_t>(count, 1, kMaxDuts);
+  }
+  for (int dut = 1; dut <= config.dutCount; ++dut) {
+    const std::string key = "Slot" + std::to_string(dut);
+    config.pinnedPorts.push_back(readText(doc, "Slots", key.c_str(), 64));
+  }
 }
 
 }  // namespace
@@ -49,6 +62,7 @@ StationConfig readStationConfig(IniDocument* doc) {
   config.recordStation = readText(doc, "Record", "Station", 256);
   uint32_t diaport = 0;
   if (Ini_GetUInt(doc, "Dev1", "diaport", &diaport) == 1) config.diaport = diaport;
+  readSlots(doc, config);
   return config;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ini/inifile.h"
 
@@ -18,6 +19,12 @@ struct StationConfig {
   // station's name in them ("" for the host name).
   std::string recordDatabase;
   std::string recordStation;
+  // Section "Platform", key "DutCount": how many DUT slots run at once (1 to 8; a smaller
+  // value reads as 1, a larger one as 8).
+  int dutCount = 1;
+  // Section "Slots", keys "Slot1" ... "Slot<dutCount>": the USB port path ("<bus>-<port path>")
+  // each slot is pinned to; empty for a slot that takes whichever module comes.
+  std::vector<std::string> pinnedPorts;
 };
 
 // Reads the keys into the station options, gBackCtrlVisble, sHelpFile and sSoftVersion, and

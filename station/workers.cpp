@@ -37,12 +37,12 @@ void afterCpQca9xxx(ThreadData& slot, int dut, int result, PlatformType type) {
   if (result != 0) {
     updateStatus(dut, -1);
     stopDutTimer(dut);
-    setSlotState(slot, bPartionDiff ? DUT_WAIT_REBOOT : DUT_IDLE);
+    setSlotState(slot, partionDiffOf(dut) ? DUT_WAIT_REBOOT : DUT_IDLE);
     return;
   }
   updateMesage(dut, kWaitingForFastboot);
   setSlotState(slot, DUT_WAIT_AP);
-  if (type == kQca9x07 && !bUpdatedCp) {
+  if (type == kQca9x07 && !updatedCpOf(dut)) {
     // Nothing was written: the run ends here, still marked as working.
     updateMesage(dut, kWaitingForFastboot);
     setSlotState(slot, DUT_IDLE);

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/qt/dut_row.h"
 
@@ -104,15 +105,33 @@ QWidget* MainWindow::buildPanel() {
   }
   optionRow->addStretch(1);
 
-  dutRow_ = new DutRow(1, panel);
+  rows_ = new QVBoxLayout;
+  dutRows_.push_back(new DutRow(1, panel));
+  rows_->addWidget(dutRows_.front());
 
   auto* layout = new QVBoxLayout(panel);
   layout->addWidget(version_);
   layout->addLayout(texts);
   layout->addWidget(options);
-  layout->addWidget(dutRow_);
+  layout->addLayout(rows_);
   layout->addStretch(1);
   return panel;
+}
+
+void MainWindow::setDutCount(int count) {
+  count = std::clamp(count, 1, 8);
+  while (dutCount() > count) {
+    delete dutRows_.back();
+    dutRows_.pop_back();
+  }
+  while (dutCount() < count) {
+    dutRows_.push_back(new DutRow(dutCount() + 1, centralWidget()));
+    rows_->addWidget(dutRows_.back());
+  }
+}
+
+DutRow* MainWindow::dutRowOf(int dut) const {
+  return dut >= 1 && dut <= dutCount() ? dutRows_[static_cast<size_t>(dut - 1)] : nullptr;
 }
 
 void MainWindow::applyControl(Control control, const host::ControlState& state) {

@@ -1,12 +1,13 @@
 #pragma once
 // The station's main panel: the menu bar (platform menu with its six items, Start, Stop,
-// Help), the version, firmware folder and qmbn texts, the three option boxes and the DUT row.
+// Help), the version, firmware folder and qmbn texts, the three option boxes and the DUT rows.
 // The window shows the state the station gives its controls; the operator's clicks are handed
 // on untouched (a box or item never changes by itself, only when the station says so).
 
 #include <QMainWindow>
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "host/operator_surface.h"
 
@@ -14,6 +15,7 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QMenu;
+class QVBoxLayout;
 class DutRow;
 
 class MainWindow : public QMainWindow {
@@ -37,7 +39,12 @@ class MainWindow : public QMainWindow {
   void setFolderText(const QString& text);
   void setQmbnText(const QString& text);
 
-  DutRow& dutRow() const { return *dutRow_; }
+  // The DUT rows: one per slot the station runs (1 to 8), DUT 1's first.
+  void setDutCount(int count);
+  int dutCount() const { return static_cast<int>(dutRows_.size()); }
+  DutRow& dutRow() const { return *dutRows_.front(); }
+  // The row of DUT `dut` (1-based); null for a DUT the panel does not show.
+  DutRow* dutRowOf(int dut) const;
 
   // The widgets, for checks and screenshots. Null for a control of another kind.
   QCheckBox* optionBox(host::Control control) const;
@@ -67,5 +74,6 @@ class MainWindow : public QMainWindow {
   QLabel* folder_ = nullptr;
   QLabel* qmbn_ = nullptr;
   QWidget* options_ = nullptr;  // the option boxes' frame, hidden while every box is
-  DutRow* dutRow_ = nullptr;
+  QVBoxLayout* rows_ = nullptr;
+  std::vector<DutRow*> dutRows_;
 };

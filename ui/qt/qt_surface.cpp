@@ -11,15 +11,6 @@
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
 
-namespace {
-
-// The window shows one DUT row, DUT 1.
-bool shownDut(int dut) {
-  return dut == 1;
-}
-
-}  // namespace
-
 QtSurface::QtSurface(MainWindow& window, FilePanelDialog& filePanel)
     : window_(window), filePanel_(filePanel), opener_(&QDesktopServices::openUrl) {}
 
@@ -54,19 +45,26 @@ QWidget* QtSurface::dialogParent() const {
   return &window_;
 }
 
+void QtSurface::setDutCount(int count) {
+  onGui([&] { window_.setDutCount(count); });
+}
+
 void QtSurface::setDutMessage(int dut, const std::string& text) {
-  if (!shownDut(dut)) return;
-  onGui([&] { window_.dutRow().setMessage(toQt(text)); });
+  onGui([&] {
+    if (DutRow* row = window_.dutRowOf(dut)) row->setMessage(toQt(text));
+  });
 }
 
 void QtSurface::setDutProgress(int dut, double percent, const std::string& caption) {
-  if (!shownDut(dut)) return;
-  onGui([&] { window_.dutRow().setProgress(percent, toQt(caption)); });
+  onGui([&] {
+    if (DutRow* row = window_.dutRowOf(dut)) row->setProgress(percent, toQt(caption));
+  });
 }
 
 void QtSurface::setDutStatus(int dut, int status, host::Rgb lamp, bool lampOn, host::Rgb text) {
-  if (!shownDut(dut)) return;
-  onGui([&] { window_.dutRow().setStatus(toQColor(lamp), lampOn, toQColor(text)); });
+  onGui([&] {
+    if (DutRow* row = window_.dutRowOf(dut)) row->setStatus(toQColor(lamp), lampOn, toQColor(text));
+  });
 }
 
 void QtSurface::messageBox(const std::string& title, const std::string& text) {
@@ -74,15 +72,17 @@ void QtSurface::messageBox(const std::string& title, const std::string& text) {
 }
 
 void QtSurface::setDutTime(int dut, const std::string& text) {
-  if (!shownDut(dut)) return;
-  postToGui([this, shown = toQt(text)] { window_.dutRow().setTime(shown); });
+  postToGui([this, dut, shown = toQt(text)] {
+    if (DutRow* row = window_.dutRowOf(dut)) row->setTime(shown);
+  });
 }
 
 void QtSurface::setDutPorts(int dut, const std::vector<std::string>& items) {
-  if (!shownDut(dut)) return;
   QStringList shown;
   for (const std::string& item : items) shown << toQt(item);
-  onGui([&] { window_.dutRow().setPorts(shown); });
+  onGui([&] {
+    if (DutRow* row = window_.dutRowOf(dut)) row->setPorts(shown);
+  });
 }
 
 void QtSurface::setControl(host::Control control, const host::ControlState& state) {

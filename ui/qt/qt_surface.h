@@ -27,6 +27,7 @@ class QtSurface : public host::OperatorSurface {
   using DocumentOpener = std::function<bool(const QUrl&)>;
   void setDocumentOpener(DocumentOpener opener) { opener_ = std::move(opener); }
 
+  void setDutCount(int count) override;
   void setDutMessage(int dut, const std::string& text) override;
   void setDutProgress(int dut, double percent, const std::string& caption) override;
   void setDutStatus(int dut, int status, host::Rgb lamp, bool lampOn, host::Rgb text) override;

@@ -113,6 +113,30 @@ TEST_F(DutRowTest, MessagesPortsAndTimeFromAnyThread) {
   EXPECT_EQ(time, "2");
 }
 
+TEST_F(DutRowTest, OneRowPerSlotEachShowingItsOwnDut) {
+  writeFile("cfg.ini", "[Platform]\nDutCount = 3\n");
+  int rows = 0;
+  QString first, third;
+  bool fourthShown = true;
+  runStation([&](QtStation& station) {
+    onWorker([] {
+      ShowMesage(1, "one");
+      ShowMesage(3, "three");
+      ShowMesage(4, "not shown");
+    });
+    const MainWindow& window = station.window();
+    rows = window.dutCount();
+    first = window.dutRowOf(1)->message();
+    third = window.dutRowOf(3)->message();
+    fourthShown = window.dutRowOf(4) != nullptr;
+    saveScreenshot(station.window().centralWidget(), "three-duts");
+  });
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(first, "one");
+  EXPECT_EQ(third, "three");
+  EXPECT_FALSE(fourthShown);
+}
+
 TEST_F(DutRowTest, ScreenshotsOfTheMainPanel) {
   writeFile("cfg.ini",
             "[Platform]\ncurrent = Qca_9x07\nVersion = Zendral-L V2.1\nBacupRestorQcn = True\n"

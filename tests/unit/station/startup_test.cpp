@@ -5,6 +5,7 @@
 #include "host/report.h"
 #include "host/station_options.h"
 #include "station/dut_slots.h"
+#include "station/station_config.h"
 #include "station_fixture.h"
 
 namespace stationtest {
@@ -175,6 +176,29 @@ TEST_F(StartupTest, DiagnosticPortOfDut1ComesFromDev1) {
   runStation("");
   EXPECT_EQ(slots.diaport, 0u) << "a value that is no number leaves the default";
   installDutSlots(nullptr);
+}
+
+TEST_F(StartupTest, DutCountAndPinnedSlotsComeFromCfgIni) {
+  struct Case {
+    const char* cfg;
+    int count;
+    std::vector<std::string> pinned;
+  };
+  const Case cases[] = {
+      {"", 1, {""}},
+      {"[Platform]\nDutCount = 4\n[Slots]\nSlot2 = 1-1.3\nSlot5 = 1-9\n", 4, {"", "1-1.3", "", ""}},
+      {"[Platform]\nDutCount = 12\n", 8, std::vector<std::string>(8)},
+      {"[Platform]\nDutCount = 0\n", 1, {""}},
+      {"[Platform]\nDutCount = many\n", 1, {""}},
+  };
+  for (const Case& c : cases) {
+    IniDocumentPtr doc(Ini_New(0));
+    writeFile("cfg.ini", c.cfg);
+    Ini_ReadFromFile(doc.get(), (dir_ / "cfg.ini").c_str());
+    const StationConfig config = readStationConfig(doc.get());
+    EXPECT_EQ(config.dutCount, c.count) << c.cfg;
+    EXPECT_EQ(config.pinnedPorts, c.pinned) << c.cfg;
+  }
 }
 
 TEST_F(StartupTest, ShutdownEndsNoProcessByName) {
