@@ -24,14 +24,14 @@ DutSlots* installDutSlots(DutSlots* slots) {
 
 void stopAllSlots() {
   while (true) {
-    int busy;
+    std::vector<int> busy;
     {
       std::lock_guard lock(datalock);
-      busy = dutSlots().findBusySlot();
+      busy = dutSlots().findBusySlots();
     }
-    if (busy < 0) return;
-    // The worker may be waiting out a delay, a port or a tool: end that wait now.
+    if (busy.empty()) return;
+    // The workers may be waiting out a delay, a port or a tool: end those waits now.
     host::requestStop();
-    dutSlots().stopSlot(busy);
+    for (int index : busy) dutSlots().stopSlot(index);
   }
 }

@@ -4,6 +4,7 @@
 // busy.
 
 #include <cstdint>
+#include <vector>
 
 class DutSlots {
  public:
@@ -15,6 +16,11 @@ class DutSlots {
 
   // The 0-based index of a slot that is not idle, or -1. Called with datalock held.
   virtual int findBusySlot() { return -1; }
+  // Every slot that is not idle, in order. Called with datalock held.
+  virtual std::vector<int> findBusySlots() {
+    const int busy = findBusySlot();
+    return busy < 0 ? std::vector<int>{} : std::vector<int>{busy};
+  }
 
   // Stops slot `index`: waits until its worker has finished (the UI loop keeps running while
   // it waits, and the caller holds no lock), releases the worker's pool id, stops the DUT's
@@ -30,6 +36,8 @@ DutSlots& dutSlots();
 // Installs `slots` (not owned; null restores the stand-in). Returns the previous one.
 DutSlots* installDutSlots(DutSlots* slots);
 
-// Stops every busy slot, one after the other, until none is left. A stop request ends every
-// wait of the workers at once; the search holds datalock, the wait for a worker does not.
+// Stops every busy slot, one after the other, until none is left. The busy slots are found
+// before the stop request ends every wait of their workers at once, so each of them is reset
+// even when its worker ends by itself in the meantime; the search holds datalock, the wait for
+// a worker does not.
 void stopAllSlots();

@@ -57,10 +57,43 @@ void printListError(const char* format, int error) {
   std::fprintf(stderr, format, error);
 }
 
+// Whether slot `index` is idle with no worker queued or running.
+bool slotAtRest(int index) {
+  ThreadData& slot = gThreadData[index];
+  return slotState(slot) == DUT_IDLE && !slotWorkerRunning(slot);
+}
+
+// Slot `index` no longer follows a module: it gives its port up (a pinned slot keeps its path)
+// and forgets the module's ports, so the next module there starts afresh.
+void forgetModule(int index) {
+  releaseSlot(index);
+  ThreadData& slot = gThreadData[index];
+  for (int32_t* port : {&slot.diaport, &slot.atport, &slot.ql9008port, &slot.ql9009port}) {
+    storeField(*port, 0);
+  }
+}
+
+// When no slot is free: the slots at rest whose module was pulled out during its run are
+// given up.
+void reclaimVacatedSlots() {
+  for (int index = 0; index < dutCount(); ++index) {
+    if (!slotPortPath(index).empty() && !slotOccupied(index) && slotAtRest(index)) {
+      forgetModule(index);
+    }
+  }
+}
+
 // The slot a module port or device on `portPath` belongs to: with one slot always DUT 1's,
 // with several the slot that follows the path (bound now when it is new); -1 for none.
 int slotOfPortPath(const std::string& portPath) {
-  return dutCount() == 1 ? 0 : slotForPortPath(portPath);
+  if (dutCount() == 1) return 0;
+  int index = slotForPortPath(portPath);
+  if (index < 0 && !portPath.empty()) {
+    reclaimVacatedSlots();
+    index = slotForPortPath(portPath);
+  }
+  if (index >= 0) setSlotOccupied(index, true);
+  return index;
 }
 
 // Whether a port on `portPath` counts for slot `index`: with one slot every port does.
@@ -123,27 +156,25 @@ void assignFastbootDevice(const std::string& path, std::span<ThreadData> slots) 
   }
 }
 
-// With several slots: a slot whose module has gone from its port while the slot is idle gives
-// its port up (a pinned slot keeps its path) and forgets the module's ports, so the next
-// module there starts afresh. Called with datalock held.
-void releaseVacantSlots() {
-  if (dutCount() == 1) return;
-  std::vector<host::SerialPortInfo> ports;
+// With several slots, after a removal: a slot whose module has left its port now, while the
+// slot is at rest, shows "Device unplug." and gives the port up. A module pulled out during
+// its run leaves its slot to report the run's failure, still bound to the port.
+void followUnplugs(const std::vector<host::SerialPortInfo>& ports) {
   std::vector<host::UsbDeviceInfo> devices;
-  if (host::deviceDirectory().listSerialPorts(ports) != 0) return;
   if (host::deviceDirectory().listUsbDevices(devices) != 0) return;
   for (int index = 0; index < dutCount(); ++index) {
-    ThreadData& slot = gThreadData[index];
     const std::string path = slotPortPath(index);
-    if (path.empty() || slotState(slot) != DUT_IDLE || slotWorkerRunning(slot)) continue;
+    if (path.empty()) continue;
     const bool occupied =
         std::any_of(ports.begin(), ports.end(), [&](auto& p) { return p.portPath == path; }) ||
         std::any_of(devices.begin(), devices.end(), [&](auto& d) { return d.portPath == path; });
-    if (occupied) continue;
-    releaseSlot(index);
-    for (int32_t* port : {&slot.diaport, &slot.atport, &slot.ql9008port, &slot.ql9009port}) {
-      storeField(*port, 0);
-    }
+    const bool wasOccupied = setSlotOccupied(index, occupied);
+    if (occupied || !wasOccupied || !slotAtRest(index)) continue;
+    const int dut = index + 1;
+    updateProgressBar(dut, 0.0);
+    updateMesage(dut, "Device unplug.");
+    updateStatus(dut, 1);
+    forgetModule(index);
   }
 }
 
@@ -196,17 +227,14 @@ void refreshPresence() {
     bool complete;
     const Presence flags = presenceOf(index, ports, complete);
     storePresence(slot, flags);
-    if (!complete) continue;
-    // With several slots, only a slot that follows a module can lose it.
-    const bool following = dutCount() == 1 || !slotPortPath(index).empty();
-    if (flags.present == 0 && following && slotState(slot) == DUT_IDLE) {
-      const int dut = index + 1;
-      updateProgressBar(dut, 0.0);
-      updateMesage(dut, "Device unplug.");
-      updateStatus(dut, 1);
+    if (!complete || dutCount() > 1) continue;
+    if (flags.present == 0 && slotState(slot) == DUT_IDLE) {
+      updateProgressBar(1, 0.0);
+      updateMesage(1, "Device unplug.");
+      updateStatus(1, 1);
     }
   }
-  releaseVacantSlots();
+  if (dutCount() > 1) followUnplugs(ports);
 }
 
 }  // namespace
@@ -247,7 +275,6 @@ int ScanComPorts() {
     printListError("Error!   SetupDiGetClassDevs()   return   %d\n", error);
     return 0;
   }
-  releaseVacantSlots();
   int result = 0;
   for (const host::SerialPortInfo& port : ports) {
     const std::string& name = port.friendlyName;
@@ -283,7 +310,7 @@ void ScanFastbootDevices() {
     }
     if (dutCount() == 1) {
       assignFastbootDevice(path, activeSlots());
-    } else if (const int index = slotForPortPath(device.portPath); index >= 0) {
+    } else if (const int index = slotOfPortPath(device.portPath); index >= 0) {
       // A fastboot device belongs to the slot whose port it appears on.
       assignFastbootDevice(path, activeSlots().subspan(static_cast<size_t>(index), 1));
     }

@@ -8,8 +8,9 @@
 namespace {
 
 struct Binding {
-  std::string portPath;  // the path followed now; empty when free
-  bool pinned = false;   // the path comes from cfg.ini and is never given up
+  std::string portPath;   // the path followed now; empty when free
+  bool pinned = false;    // the path comes from cfg.ini and is never given up
+  bool occupied = false;  // a module is on the port
 };
 
 std::mutex gBindingsMutex;
@@ -26,7 +27,7 @@ void configureSlotBindings(int count, const std::vector<std::string>& pinned) {
     if (pinned[i].empty()) continue;
     bool taken = false;
     for (int j = 0; j < i; ++j) taken = taken || gBindings[j].portPath == pinned[i];
-    if (!taken) gBindings[i] = {pinned[i], true};
+    if (!taken) gBindings[i] = {pinned[i], true, false};
   }
 }
 
@@ -49,10 +50,24 @@ std::string slotPortPath(int index) {
   return index >= 0 && index < gBindingCount ? gBindings[index].portPath : std::string();
 }
 
+bool slotOccupied(int index) {
+  std::lock_guard lock(gBindingsMutex);
+  return index >= 0 && index < gBindingCount && gBindings[index].occupied;
+}
+
+bool setSlotOccupied(int index, bool occupied) {
+  std::lock_guard lock(gBindingsMutex);
+  if (index < 0 || index >= gBindingCount) return false;
+  const bool before = gBindings[index].occupied;
+  gBindings[index].occupied = occupied;
+  return before;
+}
+
 void releaseSlot(int index) {
   std::lock_guard lock(gBindingsMutex);
-  if (index < 0 || index >= gBindingCount || gBindings[index].pinned) return;
-  gBindings[index].portPath.clear();
+  if (index < 0 || index >= gBindingCount) return;
+  gBindings[index].occupied = false;
+  if (!gBindings[index].pinned) gBindings[index].portPath.clear();
 }
 
 void resetSlotBindings() {

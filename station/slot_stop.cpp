@@ -29,12 +29,9 @@ void waitForSlotWorkers(ThreadData& slot) {
   }
 }
 
-}  // namespace
-
-void StopSlot(int index) {
-  if (index < 0 || index >= dutCount()) return;
+// Waits for the slot's workers and puts the slot and its DUT row back to idle.
+void stopBusySlot(int index) {
   ThreadData& slot = gThreadData[index];
-  if (!slotBusy(slot)) return;
   waitForSlotWorkers(slot);
   const int dut = index + 1;
   noteSlotStopped(dut);
@@ -43,6 +40,13 @@ void StopSlot(int index) {
   ShowMesage(dut, "");
   updateProgressBar(dut, 0.0);
   setSlotState(slot, DUT_IDLE);
+}
+
+}  // namespace
+
+void StopSlot(int index) {
+  if (index < 0 || index >= dutCount()) return;
+  if (slotBusy(gThreadData[index])) stopBusySlot(index);
 }
 
 void StationDutSlots::resetSlots(uint32_t diaport) {
@@ -57,8 +61,16 @@ int StationDutSlots::findBusySlot() {
   return -1;
 }
 
+std::vector<int> StationDutSlots::findBusySlots() {
+  std::vector<int> busy;
+  for (int i = 0; i < dutCount(); ++i) {
+    if (slotBusy(gThreadData[i])) busy.push_back(i);
+  }
+  return busy;
+}
+
 void StationDutSlots::stopSlot(int index) {
-  StopSlot(index);
+  if (index >= 0 && index < dutCount()) stopBusySlot(index);
 }
 
 void StationDutSlots::clearPresent() {

@@ -15,6 +15,8 @@ class StationDutSlots : public DutSlots {
  public:
   void resetSlots(uint32_t diaport) override;
   int findBusySlot() override;
+  std::vector<int> findBusySlots() override;
+  // Stops a slot found busy, even when its worker has ended since.
   void stopSlot(int index) override;
   void clearPresent() override;
 };

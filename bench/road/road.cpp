@@ -139,6 +139,7 @@ bool Road::writeSettings() {
   Ini_PutString(cfg.get(), "Platform", "current", entry->currentName);
   Ini_PutString(cfg.get(), "Platform", "Version", "Zendral road");
   Ini_PutBoolean(cfg.get(), "Platform", entry->enablingKey, 1);
+  if (options_.dutCount > 1) Ini_PutInt(cfg.get(), "Platform", "DutCount", options_.dutCount);
   IniDocumentPtr platform(Ini_New(0));
   const std::string firmware = folder_ + "/firmware";
   Ini_PutString(platform.get(), "Dir", "Dir Path", firmware.c_str());
@@ -162,9 +163,10 @@ json Road::request(const json& body) {
   return reply;
 }
 
-std::string Road::plug(const std::vector<std::string>& faults, const std::string& imei) {
+std::string Road::plug(const std::vector<std::string>& faults, const std::string& imei, int port) {
   json body = {{"cmd", "plug"}, {"platform", options_.platform}, {"faults", faults}};
   if (!imei.empty()) body["imei"] = imei;
+  if (port > 0) body["port"] = port;
   const json reply = request(body);
   if (!host::benchReplyOk(reply)) {
     error_ = "plug refused: " + reply.dump();

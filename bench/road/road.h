@@ -26,6 +26,8 @@ struct RoadOptions {
   // negative: the station's scale.
   double benchTimeScale = -1.0;
   bool keepFolder = false;
+  // How many DUT slots the station runs (cfg.ini DutCount); 1 leaves the key out.
+  int dutCount = 1;
 };
 
 // How one module's road ended.
@@ -43,8 +45,10 @@ class Road {
   pid_t benchPid() const { return bench_ ? bench_->pid() : -1; }
   StationProcess& station() { return *station_; }
 
-  // Plugs a module of the road's platform; its id, or empty text (see error()).
-  std::string plug(const std::vector<std::string>& faults = {}, const std::string& imei = "");
+  // Plugs a module of the road's platform (into bench hub port `port`, or the lowest free one
+  // for 0); its id, or empty text (see error()).
+  std::string plug(const std::vector<std::string>& faults = {}, const std::string& imei = "",
+                   int port = 0);
   void unplug(const std::string& id);
   nlohmann::json request(const nlohmann::json& body);
 

@@ -250,6 +250,11 @@ class Qca9x07RoadTest : public ::testing::Test {
     for (const auto& [key, value] : cfg_)
       Ini_PutString(cfg.get(), "Platform", key.c_str(), value.c_str());
     for (const auto& [key, on] : flags_) Ini_PutBoolean(cfg.get(), "Platform", key.c_str(), on);
+    for (const auto& [section, items] : cfgSections_) {
+      for (const auto& [key, value] : items) {
+        Ini_PutString(cfg.get(), section.c_str(), key.c_str(), value.c_str());
+      }
+    }
     ASSERT_EQ(Ini_WriteToFile(cfg.get(), (dir_ / "cfg.ini").c_str()), 0);
     IniDocumentPtr platform(Ini_New(0));
     Ini_PutString(platform.get(), "Dir", "Dir Path", firmware().c_str());
@@ -365,8 +370,10 @@ class Qca9x07RoadTest : public ::testing::Test {
   std::string socket_;
   std::unique_ptr<test_support::BenchServer> bench_;
   std::unique_ptr<StationProcess> station_;
-  std::map<std::string, std::string> cfg_;     // texts of cfg.ini's "Platform" section
-  std::map<std::string, bool> flags_;          // its flags
+  std::map<std::string, std::string> cfg_;  // texts of cfg.ini's "Platform" section
+  std::map<std::string, bool> flags_;       // its flags
+  // Texts of cfg.ini's other sections, by section.
+  std::map<std::string, std::map<std::string, std::string>> cfgSections_;
   std::vector<std::string> benchOptions_;      // for `zendral-bench serve`, set before SetUp
   std::map<std::string, bool> platformFlags_;  // flags of Platform/Qca9x07.ini's "Dir"
 };

@@ -173,6 +173,25 @@ TEST_F(MultiSlotTest, UnplugInAnIdleSlotFreesItAndTouchesNoOtherSlot) {
   EXPECT_THAT(cpDuts(), ElementsAre(1, 2, 1));
 }
 
+TEST_F(MultiSlotTest, AModulePulledDuringItsRunKeepsItsSlotUntilNoOtherIsFree) {
+  FakePlatform::cpResults = {-1, -1, -1, -1, -1};
+  plugModule("1-1", 11, 12);
+  setSlotState(gThreadData[0], DUT_AP_DOWNLOAD);
+  unplugModule(11, 12);
+  setSlotState(gThreadData[0], DUT_IDLE);  // the run ends red
+  EXPECT_THAT(surface_.messages(1), ::testing::Not(::testing::Contains("Device unplug.")));
+  // Plugged into another port, the module gets a new slot; the old one stays bound.
+  plugModule("1-5", 51, 52);
+  EXPECT_EQ(slotPortPath(1), "1-5");
+  EXPECT_EQ(slotPortPath(0), "1-1");
+  plugModule("1-2", 21, 22);
+  plugModule("1-3", 31, 32);
+  // With every slot taken, the vacated one goes to the next module.
+  plugModule("1-4", 41, 42);
+  EXPECT_EQ(slotPortPath(0), "1-4");
+  EXPECT_THAT(cpDuts(), ElementsAre(1, 2, 3, 4, 1));
+}
+
 TEST_F(MultiSlotTest, PinnedSlotsTakeOnlyTheirPortAndKeepIt) {
   configure({"", "1-5"});
   FakePlatform::cpResults = {-1, -1};
@@ -221,6 +240,9 @@ TEST_F(MultiSlotTest, StopEndsEveryBusySlot) {
   for (int index = 0; index < 4; ++index) {
     EXPECT_EQ(slotState(gThreadData[index]), DUT_IDLE) << index;
     EXPECT_FALSE(slotWorkerRunning(gThreadData[index])) << index;
+    // Every row is reset, also of a worker that ended by itself once the stop was asked for.
+    ASSERT_FALSE(surface_.messages(index + 1).empty()) << index;
+    EXPECT_EQ(surface_.messages(index + 1).back(), "") << index;
   }
   EXPECT_EQ(stationDutSlots().findBusySlot(), -1);
 }
