@@ -2,7 +2,7 @@
 
 #include "host/station_options.h"
 
-unsigned char listening = 0;
+std::atomic<unsigned char> listening = 0;
 PlatformType em = kQca9x15;
 PlatformType g_em = kQca9x15;
 IniDocument* gCfgIni = nullptr;

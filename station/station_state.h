@@ -3,6 +3,7 @@
 // the platform chosen by menu and by folder, the open cfg.ini, the firmware table of the file
 // panel and the worker pool.
 
+#include <atomic>
 #include <string>
 
 #include "host/file_table.h"
@@ -13,8 +14,9 @@
 // The station's configuration file, in the working directory.
 inline constexpr char kCfgIniFile[] = "cfg.ini";
 
-// 1 between Start and Stop.
-extern unsigned char listening;
+// 1 between Start and Stop. Atomic: when no UI loop is bound (the emulated-machine tests) the
+// device-change handler reads it on the directory's own thread.
+extern std::atomic<unsigned char> listening;
 // The platform type last chosen in the menu (or at start-up), and the one last found by
 // probing a firmware folder.
 extern PlatformType em;
