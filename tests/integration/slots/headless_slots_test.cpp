@@ -322,14 +322,18 @@ TEST_F(HeadlessSlotsTest, AnUnplugAfterStopIsShownAndLoggedWithOrWithoutARunBefo
     ASSERT_EQ(calls().size(), 1u);
     ASSERT_TRUE(stopAndWait());
     directory.removeSerialPort("/dev/x-12");
-    ASSERT_TRUE(station.waitForEvents(
-        [](const std::vector<json>& events) { return countOf(events, isUnplug) >= 2; }));
-    const auto events = station.events();
-    const auto last = std::find_if(events.rbegin(), events.rend(), isUnplug);
-    const auto after =
-        std::find_if(events.rbegin(), last, [](const json& e) { return e["event"] == "status"; });
-    ASSERT_NE(after, last) << "the status follows the message";
-    EXPECT_EQ((*after)["value"], 1);
+    // The status of the unplug follows its message as an event of its own: the value of the
+    // latest status after the last "Device unplug.", or null while there is none yet.
+    auto statusAfterLastUnplug = [](const std::vector<json>& events) {
+      const auto last = std::find_if(events.rbegin(), events.rend(), isUnplug);
+      const auto status =
+          std::find_if(events.rbegin(), last, [](const json& e) { return e["event"] == "status"; });
+      return status == last ? json() : (*status)["value"];
+    };
+    ASSERT_TRUE(station.waitForEvents([&](const std::vector<json>& events) {
+      return countOf(events, isUnplug) >= 2 && !statusAfterLastUnplug(events).is_null();
+    })) << "the status follows the message";
+    EXPECT_EQ(statusAfterLastUnplug(station.events()), 1);
     EXPECT_EQ(station.finish(), 0);
   }
   host::installDeviceDirectory(nullptr);
