@@ -25,8 +25,8 @@ using ::testing::UnorderedElementsAre;
 
 constexpr char kSerial[] = "ZDL0042";
 
-std::vector<InterfaceSpec> fastbootInterface() {
-  return {InterfaceSpec{}};
+std::vector<InterfaceLayout> fastbootInterface() {
+  return {InterfaceLayout{}};
 }
 
 class LibusbFastbootTest : public EmulatedTest {
@@ -42,16 +42,16 @@ class LibusbFastbootTest : public EmulatedTest {
 
   // Plugs a USB device with these interfaces at `portPath`, answered by `device` when given.
   // Returns its interface path once the backend lists it (when it has a fastboot interface).
-  std::string plug(const std::string& portPath, const std::vector<InterfaceSpec>& interfaces,
+  std::string plug(const std::string& portPath, const std::vector<InterfaceLayout>& interfaces,
                    EmulatedFastbootDevice* device = nullptr, uint16_t productId = 0xD00D) {
-    UsbDeviceSpec spec;
-    spec.portPath = portPath;
-    spec.vendorId = "18d1";
+    UsbDeviceRecord usb;
+    usb.portPath = portPath;
+    usb.vendorId = "18d1";
     char product[8];
     std::snprintf(product, sizeof product, "%04x", productId);
-    spec.productId = product;
-    spec.descriptors = usbDescriptors(0x18D1, productId, interfaces);
-    const std::string syspath = testbed().addUsbDevice(spec);
+    usb.productId = product;
+    usb.descriptors = usbDescriptors(0x18D1, productId, interfaces);
+    const std::string syspath = testbed().addUsbDevice(usb);
     if (device) testbed().attachIoctl(syspath, device->handler());
     plugged_.push_back(syspath);
     const std::string path = fastboot::makeUsbInterfacePath(0x18D1, productId, portPath);
@@ -61,7 +61,7 @@ class LibusbFastbootTest : public EmulatedTest {
 
   // A device answered by `device`, once the backend lists it.
   std::string plugFastboot(EmulatedFastbootDevice& device,
-                           const std::vector<InterfaceSpec>& interfaces = fastbootInterface()) {
+                           const std::vector<InterfaceLayout>& interfaces = fastbootInterface()) {
     const std::string path = plug("1-3", interfaces, &device);
     waitUntilListed(path, true);
     return path;
@@ -140,16 +140,16 @@ TEST_F(LibusbFastbootTest, OnlyInterfacesOfClassFF4203WithTwoBulkEndpointsAreLis
   plugged_.push_back("/sys/devices/usb1/1-2");
   paths_.push_back("");
   const std::string behindHub = plug("1-2.4", fastbootInterface());
-  InterfaceSpec oneEndpoint;
+  InterfaceLayout oneEndpoint;
   oneEndpoint.endpoints = {{0x81}};
   plug("1-4", {oneEndpoint});
-  InterfaceSpec interrupts;
+  InterfaceLayout interrupts;
   interrupts.endpoints = {{0x81, 0x03}, {0x01, 0x03}};
   plug("1-5", {interrupts});
-  InterfaceSpec other;
+  InterfaceLayout other;
   other.protocol = 0x01;
   plug("1-6", {other});
-  InterfaceSpec composite;
+  InterfaceLayout composite;
   composite.number = 1;
   composite.endpoints = {{0x82}, {0x02}};
   const std::string second = plug("1-7", {other, composite}, nullptr, 0x4EE0);
@@ -296,9 +296,9 @@ TEST_F(LibusbFastbootTest, AStallIsClearedWhenTheDeviceIsOpenedAgain) {
 TEST_F(LibusbFastbootTest, AFastbootInterfaceOnAnAlternateSettingIsSelected) {
   EmulatedFastbootDevice device(kSerial);
   device.setVariable("version", "0.5");
-  InterfaceSpec idle;
+  InterfaceLayout idle;
   idle.endpoints = {};
-  InterfaceSpec active;
+  InterfaceLayout active;
   active.alternate = 1;
   Transport transport = open(plugFastboot(device, {idle, active}));
   ASSERT_TRUE(transport) << usb_last_error();
@@ -309,10 +309,10 @@ TEST_F(LibusbFastbootTest, AFastbootInterfaceOnAnAlternateSettingIsSelected) {
 TEST_F(LibusbFastbootTest, TheSecondInterfaceOfACompositeDeviceIsClaimed) {
   EmulatedFastbootDevice device(kSerial);
   device.setVariable("version", "0.5");
-  InterfaceSpec other;
+  InterfaceLayout other;
   other.protocol = 0x01;
   other.endpoints = {{0x83}, {0x03}};
-  InterfaceSpec fastbootSecond;
+  InterfaceLayout fastbootSecond;
   fastbootSecond.number = 1;
   Transport transport = open(plugFastboot(device, {other, fastbootSecond}));
   ASSERT_TRUE(transport) << usb_last_error();

@@ -152,31 +152,31 @@ std::string Testbed::addDevice(const std::string& subsystem, const std::string& 
   return takeString(path);
 }
 
-std::string Testbed::addUsbDevice(const UsbDeviceSpec& spec) {
+std::string Testbed::addUsbDevice(const UsbDeviceRecord& usb) {
   const int number = nextDeviceNumber_++;
   char node[32];
   std::snprintf(node, sizeof node, "bus/usb/001/%03d", number);
-  const std::string syspath = usbSyspath(spec.portPath);
+  const std::string syspath = usbSyspath(usb.portPath);
   // A record, not add_devicev: only a record gives the device its usbfs node.
   std::string record =
       "P: " + syspath.substr(4) + "\nN: " + node + "\nE: DEVNAME=/dev/" + node +
       "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: BUSNUM=001\nE: DEVNUM=" +
       std::string(node + 12) + "\nA: busnum=1\nA: devnum=" + std::to_string(number) +
-      "\nA: bDeviceClass=" + spec.deviceClass + "\nA: bConfigurationValue=1\nA: speed=480\n";
-  if (!spec.vendorId.empty()) record += "A: idVendor=" + spec.vendorId + "\n";
-  if (!spec.productId.empty()) record += "A: idProduct=" + spec.productId + "\n";
-  if (!spec.descriptors.empty()) record += "H: descriptors=" + hexOf(spec.descriptors) + "\n";
+      "\nA: bDeviceClass=" + usb.deviceClass + "\nA: bConfigurationValue=1\nA: speed=480\n";
+  if (!usb.vendorId.empty()) record += "A: idVendor=" + usb.vendorId + "\n";
+  if (!usb.productId.empty()) record += "A: idProduct=" + usb.productId + "\n";
+  if (!usb.descriptors.empty()) record += "H: descriptors=" + hexOf(usb.descriptors) + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
     const std::string message = error ? error->message : "?";
     g_clear_error(&error);
-    throw std::runtime_error("cannot add USB device " + spec.portPath + ": " + message);
+    throw std::runtime_error("cannot add USB device " + usb.portPath + ": " + message);
   }
   return syspath;
 }
 
 std::string Testbed::addHub(const std::string& portPath) {
-  UsbDeviceSpec hub;
+  UsbDeviceRecord hub;
   hub.portPath = portPath;
   hub.vendorId = "05e3";
   hub.productId = "0610";
@@ -186,11 +186,11 @@ std::string Testbed::addHub(const std::string& portPath) {
 }
 
 std::vector<std::string> Testbed::addSerialPorts(const std::string& usbDevice,
-                                                 const std::vector<SerialSpec>& ports) {
+                                                 const std::vector<SerialPortLayout>& ports) {
   const std::string portPath = usbDevice.substr(usbDevice.rfind('/') + 1);
   std::vector<std::string> ttys;
   int index = 0;
-  for (const SerialSpec& port : ports) {
+  for (const SerialPortLayout& port : ports) {
     std::vector<std::string> attributes = {"bInterfaceClass", "ff", "bAlternateSetting", " 0"};
     if (!port.interfaceNumber.empty()) {
       attributes.insert(attributes.end(), {"bInterfaceNumber", port.interfaceNumber});
@@ -257,7 +257,7 @@ void Testbed::attachIoctl(const std::string& syspath, UMockdevIoctlBase* handler
 }
 
 std::vector<uint8_t> usbDescriptors(uint16_t vendorId, uint16_t productId,
-                                    const std::vector<InterfaceSpec>& interfaces,
+                                    const std::vector<InterfaceLayout>& interfaces,
                                     uint8_t serialIndex) {
   auto low = [](uint16_t value) { return static_cast<uint8_t>(value & 0xFF); };
   auto high = [](uint16_t value) { return static_cast<uint8_t>(value >> 8); };
@@ -281,12 +281,12 @@ std::vector<uint8_t> usbDescriptors(uint16_t vendorId, uint16_t productId,
                             1};
   std::vector<uint8_t> body;
   uint8_t interfaceCount = 0;
-  for (const InterfaceSpec& ifc : interfaces) {
+  for (const InterfaceLayout& ifc : interfaces) {
     if (ifc.alternate == 0) ++interfaceCount;
     body.insert(body.end(),
                 {9, 4, ifc.number, ifc.alternate, static_cast<uint8_t>(ifc.endpoints.size()),
                  ifc.klass, ifc.subclass, ifc.protocol, 0});
-    for (const EndpointSpec& ep : ifc.endpoints) {
+    for (const EndpointLayout& ep : ifc.endpoints) {
       body.insert(body.end(),
                   {7, 5, ep.address, ep.attributes, low(ep.maxPacket), high(ep.maxPacket), 0});
     }

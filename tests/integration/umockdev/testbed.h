@@ -17,7 +17,7 @@ namespace umocktest {
 
 // What a USB device shows in sysfs. An empty `vendorId`/`productId` text leaves the attribute
 // out (a device the kernel could not read).
-struct UsbDeviceSpec {
+struct UsbDeviceRecord {
   std::string portPath;  // "1-3", "1-2.4": the device's sysfs name
   std::string vendorId = "05c6";
   std::string productId = "9091";
@@ -26,7 +26,7 @@ struct UsbDeviceSpec {
 };
 
 // A serial interface of a USB device: the tty the kernel names for it.
-struct SerialSpec {
+struct SerialPortLayout {
   std::string tty;  // "ttyUSB0", "ttyACM1"
   // The interface's "bInterfaceNumber" attribute as the kernel writes it ("00", "02"); empty
   // leaves it out.
@@ -52,12 +52,12 @@ class Testbed {
   //
   // Adds a USB device below the root hub (or below the hub that its port path names) with its
   // usbfs node. Returns its sysfs path.
-  std::string addUsbDevice(const UsbDeviceSpec& spec);
+  std::string addUsbDevice(const UsbDeviceRecord& usb);
   // Adds a hub (class 09) at `portPath`: the hubs a port path runs through.
   std::string addHub(const std::string& portPath);
   // Adds serial interfaces to a USB device, each with its tty; returns the ttys' sysfs paths.
   std::vector<std::string> addSerialPorts(const std::string& usbDevice,
-                                          const std::vector<SerialSpec>& ports);
+                                          const std::vector<SerialPortLayout>& ports);
   // An on-board serial port: ttyS<k> with the UART `type` attribute ("4"; empty: none).
   std::string addOnBoardTty(const std::string& tty, const std::string& uartType);
 
@@ -95,21 +95,21 @@ class EmulatedTest : public ::testing::Test {
 
 // A device descriptor and one configuration with the given interfaces, as the kernel's
 // "descriptors" attribute holds them.
-struct EndpointSpec {
+struct EndpointLayout {
   uint8_t address;            // 0x81 = IN 1
   uint8_t attributes = 0x02;  // bulk
   uint16_t maxPacket = 512;
 };
-struct InterfaceSpec {
+struct InterfaceLayout {
   uint8_t number = 0;
   uint8_t alternate = 0;
   uint8_t klass = 0xFF;
   uint8_t subclass = 0x42;
   uint8_t protocol = 0x03;
-  std::vector<EndpointSpec> endpoints = {{0x81}, {0x01}};
+  std::vector<EndpointLayout> endpoints = {{0x81}, {0x01}};
 };
 std::vector<uint8_t> usbDescriptors(uint16_t vendorId, uint16_t productId,
-                                    const std::vector<InterfaceSpec>& interfaces,
+                                    const std::vector<InterfaceLayout>& interfaces,
                                     uint8_t serialIndex = 3);
 
 }  // namespace umocktest

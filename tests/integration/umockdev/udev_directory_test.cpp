@@ -38,13 +38,13 @@ class UdevDirectoryTest : public EmulatedTest {
 
   // A USB device with serial interfaces; removed again after the test.
   std::string plugModule(const std::string& portPath, const std::string& productId,
-                         const std::vector<SerialSpec>& ports,
+                         const std::vector<SerialPortLayout>& ports,
                          const std::string& vendorId = "05c6") {
-    UsbDeviceSpec spec;
-    spec.portPath = portPath;
-    spec.vendorId = vendorId;
-    spec.productId = productId;
-    const std::string device = testbed().addUsbDevice(spec);
+    UsbDeviceRecord usb;
+    usb.portPath = portPath;
+    usb.vendorId = vendorId;
+    usb.productId = productId;
+    const std::string device = testbed().addUsbDevice(usb);
     testbed().addSerialPorts(device, ports);
     added_.push_back(device);
     return device;
@@ -102,7 +102,7 @@ TEST_F(UdevDirectoryTest, ModuleInterfacesGetTheirRoleNamesAndComNumbers) {
 TEST_F(UdevDirectoryTest, UsbDevicesAreNamedByTheirPortPathAndHubsAreLeftOut) {
   const std::string hub = testbed().addHub("1-2");
   added_.push_back(hub);
-  UsbDeviceSpec fastboot;
+  UsbDeviceRecord fastboot;
   fastboot.portPath = "1-2.4";
   fastboot.vendorId = "18d1";
   fastboot.productId = "d00d";

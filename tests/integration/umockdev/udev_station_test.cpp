@@ -49,16 +49,16 @@ class UdevStationTest : public slotstest::SlotsTest {
   // Plugs a USB device with serial interfaces at `portPath` and waits until the station has
   // handled every arrival it caused. Returns the device's sysfs path.
   std::string plug(const std::string& portPath, const std::string& vendorId,
-                   const std::string& productId, const std::vector<SerialSpec>& ports = {}) {
-    UsbDeviceSpec spec;
-    spec.portPath = portPath;
-    spec.vendorId = vendorId;
-    spec.productId = productId;
+                   const std::string& productId, const std::vector<SerialPortLayout>& ports = {}) {
+    UsbDeviceRecord usb;
+    usb.portPath = portPath;
+    usb.vendorId = vendorId;
+    usb.productId = productId;
     int told = 1;  // the device, and each tty that is a serial port
-    for (const SerialSpec& port : ports) told += host::comNumberOfTty(port.tty) != 0;
+    for (const SerialPortLayout& port : ports) told += host::comNumberOfTty(port.tty) != 0;
     // Counted before the uevents go out: a worker they start may plug and unplug meanwhile.
     arrivals_ += told;
-    const std::string device = Testbed::instance().addUsbDevice(spec);
+    const std::string device = Testbed::instance().addUsbDevice(usb);
     Testbed::instance().addSerialPorts(device, ports);
     {
       std::lock_guard lock(presentMutex_);
@@ -67,7 +67,7 @@ class UdevStationTest : public slotstest::SlotsTest {
     changes_->waitFor(arrivals_, removals_);
     return device;
   }
-  std::string plugModule(const std::string& productId, const std::vector<SerialSpec>& ports) {
+  std::string plugModule(const std::string& productId, const std::vector<SerialPortLayout>& ports) {
     return plug("1-3", "05c6", productId, ports);
   }
 
