@@ -16,6 +16,7 @@
 
 #include "ini/document.h"
 #include "ini/inifile.h"
+#include "ini/numbered_lines.h"
 
 namespace ini {
 namespace {
@@ -112,41 +113,18 @@ void LineParser::ignoredLine() {
   }
 }
 
-// "Tag Line0002" is line 2 of the multi-line item "Tag".
-struct LineOfItem {
-  bool isLine = false;
-  std::string_view baseName;
-  uint64_t number = 0;
-};
-
-LineOfItem lineOfItem(std::string_view name) {
-  static constexpr std::string_view kMarker = " Line";
-  LineOfItem result;
-  size_t at = name.rfind(kMarker);
-  if (at == std::string_view::npos) return result;
-  std::string_view digits = name.substr(at + kMarker.size());
-  if (digits.empty()) return result;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return result;
-    if (result.number < 1000000) result.number = result.number * 10 + (c - '0');
-  }
-  result.isLine = true;
-  result.baseName = trimRight(name.substr(0, at));
-  return result;
-}
-
 // A run starts at a line numbered 1 and takes every directly following line of the same
 // multi-line item whose number is not 1; the run becomes one item under the base name.
 void joinMultiLineItems(ItemList& items) {
   for (ItemIter it = items.begin(); it != items.end();) {
-    LineOfItem first = lineOfItem(it->name);
+    NumberedLine first = numberedLine(it->name);
     ItemIter next = std::next(it);
     if (!first.isLine || first.number != 1) {
       it = next;
       continue;
     }
     while (next != items.end()) {
-      LineOfItem line = lineOfItem(next->name);
+      NumberedLine line = numberedLine(next->name);
       if (!line.isLine || line.number == 1 || !sameName(line.baseName, first.baseName)) break;
       it->value += next->value;
       next = items.erase(next);

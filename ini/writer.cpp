@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "ini/document.h"
+#include "ini/numbered_lines.h"
 
 namespace ini {
 namespace {
@@ -96,10 +97,13 @@ void writeItemLine(Output& out, std::string_view name, std::string_view separato
   out.endLine();
 }
 
+// An item whose own name reads as a numbered line ("Tag Line0001") is written in numbered
+// form too, "Tag Line0001 Line0001", so that the reader neither renames it nor joins it to the
+// item before it.
 void writeItem(Output& out, const Item& item, std::string_view separator) {
   writeComment(out, item.comment);
   std::string_view value = item.value;
-  if (value.size() <= kMaxValueLine) {
+  if (value.size() <= kMaxValueLine && !numberedLine(item.name).isLine) {
     writeItemLine(out, item.name, separator, value, item.quoted);
     return;
   }
@@ -109,7 +113,8 @@ void writeItem(Output& out, const Item& item, std::string_view separator) {
   }
   char counter[16];
   int number = 1;
-  for (size_t at = 0; at < value.size(); at += kMaxValueLine, ++number) {
+  // An empty value still takes one line, so that the item is not lost.
+  for (size_t at = 0; at == 0 || at < value.size(); at += kMaxValueLine, ++number) {
     std::snprintf(counter, sizeof counter, "%04d", number);
     std::string name = item.name + " Line" + counter;
     writeItemLine(out, name, separator, value.substr(at, kMaxValueLine), quoted);

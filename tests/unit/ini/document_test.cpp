@@ -91,6 +91,24 @@ TEST(IniDocument, LongValuesAreWrittenAsNumberedLinesAndReadBackWhole) {
   EXPECT_EQ(writtenText(doc.get()), "[S]\r\nTag = \"" + value.substr(0, 80) + "\"\r\n\r\n");
 }
 
+TEST(IniDocument, NamesThatLookLikeNumberedLinesSurviveAWrite) {
+  // "Tag Line0001 Line0001" reads as the item "Tag Line0001"; written plainly it would read back
+  // as "Tag", and "Tag Line0002" after a split "Tag" would be joined into it.
+  IniDocumentPtr doc = readDocument("[S]\nTag Line0001 Line0001=abc\n");
+  ASSERT_EQ(itemNames(doc.get(), "S"), (std::vector<std::string>{"Tag Line0001"}));
+  Ini_PutString(doc.get(), "S", "Long", std::string(100, 'x').c_str());
+  Ini_PutString(doc.get(), "S", "Long Line0003", "tail");
+  Ini_PutString(doc.get(), "S", "Empty Line0001", "");
+  const std::string text = writtenText(doc.get());
+  IniDocumentPtr back = readDocument(text);
+  EXPECT_EQ(itemNames(back.get(), "S"),
+            (std::vector<std::string>{"Tag Line0001", "Long", "Long Line0003", "Empty Line0001"}))
+      << text;
+  EXPECT_EQ(getString(back.get(), "S", "Long"), std::string(100, 'x'));
+  EXPECT_EQ(getString(back.get(), "S", "Long Line0003"), "tail");
+  EXPECT_EQ(writtenText(back.get()), text);
+}
+
 TEST(IniDocument, SplitUnquotedValuesKeepSpacesAtTheCuts) {
   // A value joined from an unquoted first line is unquoted; written unquoted, the spaces at the
   // start of its second line would be trimmed away on reading. The writer quotes every line of
