@@ -5,15 +5,21 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "records/run_fields.h"
 #include "records/sql_text.h"
 
 namespace records {
 namespace {
 
-constexpr const char* kRunColumns =
-    "id, uid, station, dut, imei, meid, platform, firmware_folder, backup_qcn, only_ap, only_qcn,"
-    " start_time, end_time, cp_ms, ap_ms, tp_ms, efs_ms, result, status, message, failed_stage,"
-    " failure_message, qcn_file, qcn_sha256, dut_log";
+// The runs table's columns after the id, in the order of the record's fields.
+std::string runColumns() {
+  const RunRecord empty;
+  std::string columns;
+  forEachField(empty, [&](const char* name, const auto&) {
+    columns += (columns.empty() ? "" : ", ") + std::string(name);
+  });
+  return columns;
+}
 
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -27,54 +33,33 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::optional<int64_t> optionalNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  return std::stoll(text);
-}
-
+// A row of "id, " + runColumns().
 RunRecord recordOfRow(const std::vector<std::string>& row) {
   RunRecord r;
-  size_t i = 1;  // after the id
-  r.uid = row[i++];
-  r.station = row[i++];
-  r.dut = std::stoi(row[i++]);
-  r.imei = row[i++];
-  r.meid = row[i++];
-  r.platform = row[i++];
-  r.firmwareFolder = row[i++];
-  r.backupQcn = row[i++] != "0";
-  r.onlyAp = row[i++] != "0";
-  r.onlyQcn = row[i++] != "0";
-  r.startTime = row[i++];
-  r.endTime = row[i++];
-  r.cpMs = optionalNumber(row[i++]);
-  r.apMs = optionalNumber(row[i++]);
-  r.tpMs = optionalNumber(row[i++]);
-  r.efsMs = optionalNumber(row[i++]);
-  r.result = row[i++];
-  r.status = std::stoi(row[i++]);
-  r.message = row[i++];
-  r.failedStage = row[i++];
-  r.failureMessage = row[i++];
-  r.qcnFile = row[i++];
-  r.qcnSha256 = row[i++];
-  r.dutLog = row[i++];
+  size_t column = 1;  // after the id
+  forEachField(r, [&](const char*, auto& field) { readFieldText(row.at(column++), field); });
   return r;
 }
 
-std::string flag(bool on) {
-  return on ? "1" : "0";
+std::string sqlValue(const std::string& text) {
+  return sqlText(text);
+}
+std::string sqlValue(int number) {
+  return sqlNumber(number);
+}
+std::string sqlValue(bool flag) {
+  return flag ? "1" : "0";
+}
+std::string sqlValue(const std::optional<int64_t>& number) {
+  return sqlNumber(number);
 }
 
 std::string runValues(const RunRecord& r) {
-  return sqlText(r.uid) + ", " + sqlText(r.station) + ", " + sqlNumber(r.dut) + ", " +
-         sqlText(r.imei) + ", " + sqlText(r.meid) + ", " + sqlText(r.platform) + ", " +
-         sqlText(r.firmwareFolder) + ", " + flag(r.backupQcn) + ", " + flag(r.onlyAp) + ", " +
-         flag(r.onlyQcn) + ", " + sqlText(r.startTime) + ", " + sqlText(r.endTime) + ", " +
-         sqlNumber(r.cpMs) + ", " + sqlNumber(r.apMs) + ", " + sqlNumber(r.tpMs) + ", " +
-         sqlNumber(r.efsMs) + ", " + sqlText(r.result) + ", " + sqlNumber(r.status) + ", " +
-         sqlText(r.message) + ", " + sqlText(r.failedStage) + ", " + sqlText(r.failureMessage) +
-         ", " + sqlText(r.qcnFile) + ", " + sqlText(r.qcnSha256) + ", " + sqlText(r.dutLog);
+  std::string values;
+  forEachField(r, [&](const char*, const auto& field) {
+    values += (values.empty() ? "" : ", ") + sqlValue(field);
+  });
+  return values;
 }
 
 }  // namespace
@@ -147,16 +132,14 @@ void RecordDatabase::deliver(const RunRecord& r) {
         " WHERE NOT EXISTS (SELECT 1 FROM run_images WHERE run_uid = " + uid +
         " AND position = " + position + ")");
   }
-  const std::string columns = std::string(kRunColumns).substr(4);  // without the id
-  db_->ExecuteStatement("INSERT INTO runs (" + columns + ") SELECT " + runValues(r) +
+  db_->ExecuteStatement("INSERT INTO runs (" + runColumns() + ") SELECT " + runValues(r) +
                         " WHERE NOT EXISTS (SELECT 1 FROM runs WHERE uid = " + uid + ")");
 }
 
 std::vector<StoredRun> RecordDatabase::find(const RecordFilter& filter, bool withImages) {
   std::vector<std::vector<std::string>> rows;
-  db_->Query(
-      std::string("SELECT ") + kRunColumns + " FROM runs" + whereClause(filter) + " ORDER BY id",
-      rows);
+  db_->Query("SELECT id, " + runColumns() + " FROM runs" + whereClause(filter) + " ORDER BY id",
+             rows);
   std::vector<StoredRun> runs;
   for (const auto& row : rows) {
     StoredRun run{std::stoll(row[0]), recordOfRow(row)};
@@ -168,7 +151,7 @@ std::vector<StoredRun> RecordDatabase::find(const RecordFilter& filter, bool wit
 
 std::optional<StoredRun> RecordDatabase::findById(int64_t id) {
   std::vector<std::vector<std::string>> rows;
-  db_->Query(std::string("SELECT ") + kRunColumns + " FROM runs WHERE id = " + sqlNumber(id), rows);
+  db_->Query("SELECT id, " + runColumns() + " FROM runs WHERE id = " + sqlNumber(id), rows);
   if (rows.empty()) return std::nullopt;
   StoredRun run{id, recordOfRow(rows[0])};
   run.record.images = imagesOf(run.record.uid);

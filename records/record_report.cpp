@@ -2,45 +2,18 @@
 
 #include <cstdio>
 
+#include "records/run_fields.h"
+
 namespace records {
 namespace {
 
-std::string milliseconds(const std::optional<int64_t>& ms) {
-  return ms ? std::to_string(*ms) : "";
-}
-
-std::string yesNo(bool on) {
-  return on ? "1" : "0";
-}
-
 // The fields of a run in the order of the CSV columns and of `show`.
 std::vector<std::pair<const char*, std::string>> fieldsOf(const StoredRun& run) {
-  const RunRecord& r = run.record;
-  return {{"id", std::to_string(run.id)},
-          {"uid", r.uid},
-          {"station", r.station},
-          {"dut", std::to_string(r.dut)},
-          {"imei", r.imei},
-          {"meid", r.meid},
-          {"platform", r.platform},
-          {"firmware_folder", r.firmwareFolder},
-          {"backup_qcn", yesNo(r.backupQcn)},
-          {"only_ap", yesNo(r.onlyAp)},
-          {"only_qcn", yesNo(r.onlyQcn)},
-          {"start_time", r.startTime},
-          {"end_time", r.endTime},
-          {"cp_ms", milliseconds(r.cpMs)},
-          {"ap_ms", milliseconds(r.apMs)},
-          {"tp_ms", milliseconds(r.tpMs)},
-          {"efs_ms", milliseconds(r.efsMs)},
-          {"result", r.result},
-          {"status", std::to_string(r.status)},
-          {"message", r.message},
-          {"failed_stage", r.failedStage},
-          {"failure_message", r.failureMessage},
-          {"qcn_file", r.qcnFile},
-          {"qcn_sha256", r.qcnSha256},
-          {"dut_log", r.dutLog}};
+  std::vector<std::pair<const char*, std::string>> fields{{"id", std::to_string(run.id)}};
+  forEachField(run.record, [&](const char* name, const auto& field) {
+    fields.emplace_back(name, fieldText(field));
+  });
+  return fields;
 }
 
 std::string csvField(const std::string& value) {

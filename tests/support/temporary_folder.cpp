@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -21,6 +22,8 @@ TemporaryFolder::TemporaryFolder(const std::string& prefix) {
 
 TemporaryFolder::~TemporaryFolder() {
   std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);
 }
 
@@ -32,6 +35,15 @@ void TemporaryFolder::write(const std::string& name, const std::string& bytes) c
 
 std::string TemporaryFolder::read(const std::string& name) const {
   return readFile(file(name));
+}
+
+std::vector<std::string> TemporaryFolder::entries() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 WorkingFolder::WorkingFolder(const std::string& prefix)
@@ -47,6 +59,10 @@ WorkingFolder::~WorkingFolder() {
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace test_support

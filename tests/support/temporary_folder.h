@@ -1,10 +1,12 @@
 #pragma once
 // Folders of their own for tests: a fresh, empty folder under the system's temporary folder,
-// removed with everything in it when the object goes; and the same folder made the working
-// directory while it lives (DUT logs, cfg.ini and QCN files land there).
+// removed with everything in it when the object goes (even when a test took its permissions); and
+// the same folder made the working directory while it lives (DUT logs, cfg.ini and QCN files land
+// there).
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace test_support {
 
@@ -25,6 +27,8 @@ class TemporaryFolder {
   void write(const std::string& name, const std::string& bytes) const;
   // The bytes of the file `name` inside the folder; empty when it cannot be read.
   std::string read(const std::string& name) const;
+  // The names of everything in the folder, sorted: proves that no temporary file is left.
+  std::vector<std::string> entries() const;
 
  private:
   std::filesystem::path path_;
@@ -43,5 +47,7 @@ class WorkingFolder : public TemporaryFolder {
 
 // The bytes of the file at `path`; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
+// Replaces the file at `path` with exactly `bytes`.
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace test_support

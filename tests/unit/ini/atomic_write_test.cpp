@@ -13,9 +13,9 @@
 #include "ini/inifile.h"
 #include "ini_test_support.h"
 
-using initest::readBytes;
+using initest::readFile;
 using initest::TempFolder;
-using initest::writeBytes;
+using initest::writeFile;
 
 namespace {
 
@@ -28,10 +28,10 @@ IniDocumentPtr smallDocument() {
 TEST(IniAtomicWrite, ReplacesTheTargetAndKeepsItsMode) {
   TempFolder folder;
   std::string target = folder.file("cfg.ini");
-  writeBytes(target, "old");
+  writeFile(target, "old");
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   ASSERT_EQ(Ini_WriteToFile(smallDocument().get(), target.c_str()), 0);
-  EXPECT_EQ(readBytes(target), "[S]\r\nK = 1\r\n\r\n");
+  EXPECT_EQ(readFile(target), "[S]\r\nK = 1\r\n\r\n");
   struct stat info;
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -40,10 +40,10 @@ TEST(IniAtomicWrite, ReplacesTheTargetAndKeepsItsMode) {
 
 TEST(IniAtomicWrite, WritesThroughASymbolicLink) {
   TempFolder folder;
-  writeBytes(folder.file("real.ini"), "old");
+  writeFile(folder.file("real.ini"), "old");
   ASSERT_EQ(::symlink("real.ini", folder.file("link.ini").c_str()), 0);
   ASSERT_EQ(Ini_WriteToFile(smallDocument().get(), folder.file("link.ini").c_str()), 0);
-  EXPECT_EQ(readBytes(folder.file("real.ini")), "[S]\r\nK = 1\r\n\r\n");
+  EXPECT_EQ(readFile(folder.file("real.ini")), "[S]\r\nK = 1\r\n\r\n");
   struct stat info;
   ASSERT_EQ(::lstat(folder.file("link.ini").c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -52,7 +52,7 @@ TEST(IniAtomicWrite, WritesThroughASymbolicLink) {
 TEST(IniAtomicWrite, FailuresLeaveTheTargetAndNoTemporaryFile) {
   TempFolder folder;
   std::string target = folder.file("cfg.ini");
-  writeBytes(target, "old");
+  writeFile(target, "old");
   // A write that fails half-way: the disk fills after some bytes.
   auto fillsTheDisk = [](int fd) {
     EXPECT_EQ(::write(fd, "partial", 7), 7);
@@ -63,7 +63,7 @@ TEST(IniAtomicWrite, FailuresLeaveTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(ini::replaceFileAtomically(target.c_str(), ioError), kIniWriteError);
   auto refused = [](int) { return EACCES; };
   EXPECT_EQ(ini::replaceFileAtomically(target.c_str(), refused), kIniNotWritable);
-  EXPECT_EQ(readBytes(target), "old");
+  EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"cfg.ini"});
 }
 
@@ -83,10 +83,10 @@ TEST(IniAtomicWrite, PermissionsRefuseTheWrite) {
   TempFolder folder;
   IniDocumentPtr doc = smallDocument();
   std::string readOnly = folder.file("ro.ini");
-  writeBytes(readOnly, "old");
+  writeFile(readOnly, "old");
   ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
   EXPECT_EQ(Ini_WriteToFile(doc.get(), readOnly.c_str()), kIniNotWritable);
-  EXPECT_EQ(readBytes(readOnly), "old");
+  EXPECT_EQ(readFile(readOnly), "old");
   ASSERT_EQ(::chmod(folder.path().c_str(), 0555), 0);
   EXPECT_EQ(Ini_WriteToFile(doc.get(), folder.file("new.ini").c_str()), kIniNotWritable);
   ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);

@@ -4,62 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "ini/inifile.h"
+#include "support/temporary_folder.h"
 
 namespace initest {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "initest-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-  // Names of everything in the folder, to prove no temporary file is left behind.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-inline std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using TempFolder = test_support::TemporaryFolder;
+using test_support::readFile;
+using test_support::writeFile;
 
 // A document read from `text` through a real file.
 inline IniDocumentPtr readDocument(const std::string& text, int sorting = 0) {
   TempFolder folder;
   std::string path = folder.file("in.ini");
-  writeBytes(path, text);
+  writeFile(path, text);
   IniDocumentPtr doc(Ini_New(sorting));
   EXPECT_EQ(Ini_ReadFromFile(doc.get(), path.c_str()), 0);
   return doc;
@@ -70,7 +30,7 @@ inline std::string writtenText(IniDocument* doc) {
   TempFolder folder;
   std::string path = folder.file("out.ini");
   EXPECT_EQ(Ini_WriteToFile(doc, path.c_str()), 0);
-  return readBytes(path);
+  return readFile(path);
 }
 
 inline std::string getString(IniDocument* doc, const char* section, const char* item,

@@ -100,7 +100,7 @@ TEST(IniReader, TokensChangeTheGrammar) {
   IniDocumentPtr doc(Ini_New(0));
   ASSERT_EQ(Ini_SetTokens(doc.get(), '<', '>', ":=", "#"), 0);
   initest::TempFolder folder;
-  initest::writeBytes(folder.file("t.ini"), "# note\n<Sec>\nA := 1\nB = 2\n; not a comment\n");
+  initest::writeFile(folder.file("t.ini"), "# note\n<Sec>\nA := 1\nB = 2\n; not a comment\n");
   ASSERT_EQ(Ini_ReadFromFile(doc.get(), folder.file("t.ini").c_str()), 0);
   EXPECT_EQ(getString(doc.get(), "Sec", "A"), "1");
   EXPECT_EQ(Ini_ItemExists(doc.get(), "Sec", "B"), 0);
@@ -109,8 +109,8 @@ TEST(IniReader, TokensChangeTheGrammar) {
 
 TEST(IniReader, ReadingAddsToTheDocument) {
   initest::TempFolder folder;
-  initest::writeBytes(folder.file("a.ini"), "[S]\nA=1\n");
-  initest::writeBytes(folder.file("b.ini"), "[S]\nA=2\nB=3\n");
+  initest::writeFile(folder.file("a.ini"), "[S]\nA=1\n");
+  initest::writeFile(folder.file("b.ini"), "[S]\nA=2\nB=3\n");
   IniDocumentPtr doc(Ini_New(0));
   ASSERT_EQ(Ini_ReadFromFile(doc.get(), folder.file("a.ini").c_str()), 0);
   ASSERT_EQ(Ini_ReadFromFile(doc.get(), folder.file("b.ini").c_str()), 0);

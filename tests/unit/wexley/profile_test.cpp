@@ -13,9 +13,9 @@
 #include "wexley_test_support.h"
 
 namespace profile = wexley::profile;
-using wexleytest::readBytes;
+using wexleytest::readFile;
 using wexleytest::TempFolder;
-using wexleytest::writeBytes;
+using wexleytest::writeFile;
 
 namespace {
 
@@ -51,7 +51,7 @@ class WexleyProfile : public ::testing::Test {
 };
 
 TEST_F(WexleyProfile, ListsThatDoNotFitAreCutWithTwoNuls) {
-  writeBytes(path, "[Alpha]\n[Beta]\n");
+  writeFile(path, "[Alpha]\n[Beta]\n");
   std::vector<char> buffer(16, 'x');
   EXPECT_EQ(profile::readSectionNames(buffer.data(), 12, path), 11u);  // "Alpha|Beta||"
   EXPECT_EQ(shown(buffer, 11), "Alpha|Beta||");
@@ -63,7 +63,7 @@ TEST_F(WexleyProfile, ListsThatDoNotFitAreCutWithTwoNuls) {
 }
 
 TEST_F(WexleyProfile, AStringThatDoesNotFitIsCutWithOneNul) {
-  writeBytes(path, "[A]\nk=abcdef\n");
+  writeFile(path, "[A]\nk=abcdef\n");
   std::vector<char> buffer(8, 'x');
   EXPECT_EQ(profile::readString("A", "k", "", buffer.data(), 4, path), 3u);
   EXPECT_STREQ(buffer.data(), "abc");
@@ -72,20 +72,20 @@ TEST_F(WexleyProfile, AStringThatDoesNotFitIsCutWithOneNul) {
 }
 
 TEST_F(WexleyProfile, ReadsAsTheRulesSay) {
-  writeBytes(path,
-             "before=1\r\n"
-             "[Main]\r\n"
-             "; note=1\r\n"
-             "  Name =  \"quoted value\"  \r\n"
-             "single='x'\r\n"
-             "odd=\"x'\r\n"
-             "lone=\"\r\n"
-             "k=v=w\r\n"
-             "bare\r\n"
-             "=nameless\r\n"
-             "[broken\r\n"
-             "[main]\r\n"
-             "Name=second\r\n");
+  writeFile(path,
+            "before=1\r\n"
+            "[Main]\r\n"
+            "; note=1\r\n"
+            "  Name =  \"quoted value\"  \r\n"
+            "single='x'\r\n"
+            "odd=\"x'\r\n"
+            "lone=\"\r\n"
+            "k=v=w\r\n"
+            "bare\r\n"
+            "=nameless\r\n"
+            "[broken\r\n"
+            "[main]\r\n"
+            "Name=second\r\n");
   EXPECT_EQ(value("MAIN", "name"), "quoted value");
   EXPECT_EQ(value("Main", "single"), "x");
   EXPECT_EQ(value("Main", "odd"), "\"x'");
@@ -112,32 +112,32 @@ TEST_F(WexleyProfile, AMissingFileReadsEmptyAndDeletesCreateNothing) {
 
 TEST_F(WexleyProfile, WritesCreateTheFileAndKeepWhatTheyDoNotTouch) {
   EXPECT_TRUE(profile::writeString("Main", "Name", "A3", path));
-  EXPECT_EQ(readBytes(path), "[Main]\r\nName=A3\r\n");
+  EXPECT_EQ(readFile(path), "[Main]\r\nName=A3\r\n");
   std::string original = "; keep me\n[Main]\nName=A3\n\n[Other]  \n  x = 1\n";
-  writeBytes(path, original);
+  writeFile(path, original);
   EXPECT_TRUE(profile::writeString("main", "NAME", "B4", path));
   EXPECT_TRUE(profile::writeString("Other", "y", "2", path));
   EXPECT_TRUE(profile::writeString("Third", "z", "3", path));
-  EXPECT_EQ(readBytes(path),
+  EXPECT_EQ(readFile(path),
             "; keep me\n[Main]\nName=B4\r\n\n[Other]  \n  x = 1\ny=2\r\n[Third]\r\nz=3\r\n");
 }
 
 TEST_F(WexleyProfile, DeletingAndReplacingSectionsAndKeys) {
-  writeBytes(path, "[A]\nx=1\ny=2\n[B]\nz=3\n");
+  writeFile(path, "[A]\nx=1\ny=2\n[B]\nz=3\n");
   EXPECT_TRUE(profile::writeString("A", "x", std::nullopt, path));
-  EXPECT_EQ(readBytes(path), "[A]\ny=2\n[B]\nz=3\n");
+  EXPECT_EQ(readFile(path), "[A]\ny=2\n[B]\nz=3\n");
   EXPECT_TRUE(profile::writeSection("B", "p=1\0q=2\0", path));
-  EXPECT_EQ(readBytes(path), "[A]\ny=2\n[B]\np=1\r\nq=2\r\n");
+  EXPECT_EQ(readFile(path), "[A]\ny=2\n[B]\np=1\r\nq=2\r\n");
   EXPECT_TRUE(profile::writeSection("A", nullptr, path));
-  EXPECT_EQ(readBytes(path), "[A]\n[B]\np=1\r\nq=2\r\n");
+  EXPECT_EQ(readFile(path), "[A]\n[B]\np=1\r\nq=2\r\n");
   EXPECT_TRUE(profile::writeString("b", std::nullopt, std::nullopt, path));
-  EXPECT_EQ(readBytes(path), "[A]\n");
+  EXPECT_EQ(readFile(path), "[A]\n");
   EXPECT_TRUE(profile::writeSection("Empty", "", path));
-  EXPECT_EQ(readBytes(path), "[A]\n[Empty]\r\n");
+  EXPECT_EQ(readFile(path), "[A]\n[Empty]\r\n");
 }
 
 TEST_F(WexleyProfile, RefusesWhatWouldNotReadBackAsWritten) {
-  writeBytes(path, "[A]\nx=1\n");
+  writeFile(path, "[A]\nx=1\n");
   EXPECT_FALSE(profile::writeString("A", "x", "1\r\n[Injected]", path));
   EXPECT_FALSE(profile::writeString("A\nB", "x", "1", path));
   EXPECT_FALSE(profile::writeString("  ", "x", "1", path));
@@ -149,12 +149,12 @@ TEST_F(WexleyProfile, RefusesWhatWouldNotReadBackAsWritten) {
   EXPECT_FALSE(profile::writeSection("A", "p=1\0[B]=2\0", path));
   EXPECT_FALSE(profile::writeSection("A", "p=1\0=2\0", path));
   EXPECT_FALSE(profile::writeSection("A", "p=1\r\nq=2\0", path));
-  EXPECT_EQ(readBytes(path), "[A]\nx=1\n");
+  EXPECT_EQ(readFile(path), "[A]\nx=1\n");
 }
 
 TEST_F(WexleyProfile, BytesThatAreNotAsciiPassThrough) {
   ASSERT_TRUE(profile::writeString("测试", "名字", "值 \xFF", path));
-  EXPECT_EQ(readBytes(path), "[测试]\r\n名字=值 \xFF\r\n");
+  EXPECT_EQ(readFile(path), "[测试]\r\n名字=值 \xFF\r\n");
   EXPECT_EQ(value("测试", "名字"), "值 \xFF");
 }
 
@@ -172,7 +172,7 @@ TEST_F(WexleyProfile, AnUnreadableTargetIsNeverOverwrittenNorWaitedOn) {
 }
 
 TEST_F(WexleyProfile, ReplacesTheFileKeepingItsModeAndNoTemporaryFile) {
-  writeBytes(path, "[A]\nx=1\n");
+  writeFile(path, "[A]\nx=1\n");
   ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
   ASSERT_TRUE(profile::writeString("A", "x", "2", path));
   struct stat info;
@@ -182,14 +182,14 @@ TEST_F(WexleyProfile, ReplacesTheFileKeepingItsModeAndNoTemporaryFile) {
 }
 
 TEST_F(WexleyProfile, WritesThroughSymbolicLinks) {
-  writeBytes(folder.file("real.ini"), "[A]\nx=1\n");
+  writeFile(folder.file("real.ini"), "[A]\nx=1\n");
   ASSERT_EQ(::symlink("real.ini", folder.file("link.ini").c_str()), 0);
   ASSERT_EQ(::symlink("link.ini", folder.file("chain.ini").c_str()), 0);
   ASSERT_EQ(::symlink("later.ini", folder.file("dangling.ini").c_str()), 0);
   ASSERT_TRUE(profile::writeString("A", "x", "2", folder.file("chain.ini")));
   ASSERT_TRUE(profile::writeString("A", "x", "3", folder.file("dangling.ini")));
-  EXPECT_EQ(readBytes(folder.file("real.ini")), "[A]\nx=2\r\n");
-  EXPECT_EQ(readBytes(folder.file("later.ini")), "[A]\r\nx=3\r\n");
+  EXPECT_EQ(readFile(folder.file("real.ini")), "[A]\nx=2\r\n");
+  EXPECT_EQ(readFile(folder.file("later.ini")), "[A]\r\nx=3\r\n");
   struct stat info;
   ASSERT_EQ(::lstat(folder.file("link.ini").c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -197,10 +197,10 @@ TEST_F(WexleyProfile, WritesThroughSymbolicLinks) {
 
 TEST_F(WexleyProfile, AReadOnlyFileIsNotReplaced) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  writeBytes(path, "[A]\nx=1\n");
+  writeFile(path, "[A]\nx=1\n");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   EXPECT_FALSE(profile::writeString("A", "x", "2", path));
-  EXPECT_EQ(readBytes(path), "[A]\nx=1\n");
+  EXPECT_EQ(readFile(path), "[A]\nx=1\n");
 }
 
 }  // namespace

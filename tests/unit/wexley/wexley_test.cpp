@@ -9,9 +9,9 @@
 
 #include "wexley_test_support.h"
 
-using wexleytest::readBytes;
+using wexleytest::readFile;
 using wexleytest::TempFolder;
-using wexleytest::writeBytes;
+using wexleytest::writeFile;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
@@ -74,7 +74,7 @@ TEST(WexleyFactory, HandsOutCountedObjectsForItsOwnIdsOnly) {
 
 TEST_F(WexleyTest, ListsSectionNamesPaddedTo256Characters) {
   std::string longName(300, 'L');
-  writeBytes(path, "[A]\nx=1\n[B]\n[" + longName + "]\n");
+  writeFile(path, "[A]\nx=1\n[B]\n[" + longName + "]\n");
   std::vector<std::string> names = ini->GetSectionNames();
   ASSERT_EQ(names.size(), 3u);
   EXPECT_EQ(names[0], "A" + std::string(255, '\0'));
@@ -87,7 +87,7 @@ TEST_F(WexleyTest, ReadFailuresCarryTheirMessages) {
   std::string missing = folder.file("missing.ini");
   ini->SetFilePath(missing);
   EXPECT_EQ(failureOf([&] { ini->GetSectionNames(); }), "解析初始化文件\"" + missing + "\"失败.");
-  writeBytes(path, "; only a comment\n");
+  writeFile(path, "; only a comment\n");
   ini->SetFilePath(path);
   EXPECT_EQ(failureOf([&] { ini->GetSectionNames(); }), "解析初始化文件\"" + path + "\"失败.");
 
@@ -95,12 +95,12 @@ TEST_F(WexleyTest, ReadFailuresCarryTheirMessages) {
   std::string many;
   for (int i = 0; i < 200; ++i)
     many += "[" + std::to_string(1000 + i) + std::string(196, 's') + "]\n";
-  writeBytes(path, many);
+  writeFile(path, many);
   EXPECT_EQ(failureOf([&] { ini->GetSectionNames(); }), "内存分配不足.");
 }
 
 TEST_F(WexleyTest, ReadsSectionsKeysAndValues) {
-  writeBytes(path, "[Main]\r\nk=v=w\r\n Name = 'A3' \r\nbare\r\n");
+  writeFile(path, "[Main]\r\nk=v=w\r\n Name = 'A3' \r\nbare\r\n");
   EXPECT_EQ(ini->GetSection("main"), (Pairs{{"k", "v=w"}, {"Name", "'A3'"}, {"bare", ""}}));
   EXPECT_EQ(ini->GetKeys("MAIN"), (std::vector<std::string>{"k", "Name", "bare"}));
   EXPECT_EQ(ini->GetValue("Main", "name"), "A3");
@@ -116,11 +116,11 @@ TEST_F(WexleyTest, WhatWriteSectionAcceptsReadsBackWholeAndMoreIsRefused) {
   ASSERT_TRUE(ini->WriteSection("Big", {{"k", largest}}));
   EXPECT_EQ(ini->GetSection("Big"), (Pairs{{"k", largest}}));
   EXPECT_EQ(ini->GetValue("Big", "k"), largest);
-  std::string before = readBytes(path);
+  std::string before = readFile(path);
   EXPECT_FALSE(ini->WriteSection("Big", {{"k", largest + "v"}}));
   EXPECT_FALSE(
       ini->WriteSection("Big", {{"a", std::string(20000, 'a')}, {"b", std::string(20000, 'b')}}));
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 }
 
 TEST_F(WexleyTest, ReadsThatDoNotFitTheBufferFailInsteadOfCuttingTheResult) {
@@ -128,7 +128,7 @@ TEST_F(WexleyTest, ReadsThatDoNotFitTheBufferFailInsteadOfCuttingTheResult) {
   for (int i = 0; i < 400; ++i)
     text += "key" + std::to_string(1000 + i) + std::string(90, 'k') + "=1\n";
   text += "[Value]\nv=" + std::string(40000, 'x') + "\n";
-  writeBytes(path, text);
+  writeFile(path, text);
   EXPECT_EQ(failureOf([&] { ini->GetSection("Big"); }), "内存分配不足.");
   EXPECT_EQ(failureOf([&] { ini->GetKeys("Big"); }), "内存分配不足.");
   EXPECT_EQ(failureOf([&] { ini->GetValue("Value", "v"); }), "内存分配不足.");
@@ -138,42 +138,42 @@ TEST_F(WexleyTest, WritesAndDeletes) {
   ASSERT_TRUE(ini->WriteValue("Main", "Name", "A3"));
   ASSERT_TRUE(ini->WriteValue("Main", "Line", "7"));
   ASSERT_TRUE(ini->WriteSection("Ports", {{"diag", "3"}, {"at", "4"}}));
-  EXPECT_EQ(readBytes(path), "[Main]\r\nName=A3\r\nLine=7\r\n[Ports]\r\ndiag=3\r\nat=4\r\n");
+  EXPECT_EQ(readFile(path), "[Main]\r\nName=A3\r\nLine=7\r\n[Ports]\r\ndiag=3\r\nat=4\r\n");
   EXPECT_TRUE(ini->DeleteKey("main", "name"));
   EXPECT_TRUE(ini->ClearSection("Ports"));
-  EXPECT_EQ(readBytes(path), "[Main]\r\nLine=7\r\n[Ports]\r\n");
+  EXPECT_EQ(readFile(path), "[Main]\r\nLine=7\r\n[Ports]\r\n");
   EXPECT_TRUE(ini->DeleteSection("PORTS"));
-  EXPECT_EQ(readBytes(path), "[Main]\r\nLine=7\r\n");
+  EXPECT_EQ(readFile(path), "[Main]\r\nLine=7\r\n");
   EXPECT_FALSE(ini->WriteValue("Main", "Name", "two\nlines"));
   EXPECT_FALSE(ini->WriteSection("Main", {{"k", std::string("a\0b", 3)}}));
-  EXPECT_EQ(readBytes(path), "[Main]\r\nLine=7\r\n");
+  EXPECT_EQ(readFile(path), "[Main]\r\nLine=7\r\n");
 }
 
 TEST_F(WexleyTest, RenameKeepsTheKeysInOrder) {
-  writeBytes(path, "[Old]\nc=3\na=1\nb=2\n[Next]\nx=1\n");
+  writeFile(path, "[Old]\nc=3\na=1\nb=2\n[Next]\nx=1\n");
   ASSERT_TRUE(ini->RenameSection("old", "New"));
   EXPECT_EQ(ini->GetSection("Old"), Pairs{});
   EXPECT_EQ(ini->GetSection("New"), (Pairs{{"c", "3"}, {"a", "1"}, {"b", "2"}}));
-  EXPECT_EQ(readBytes(path), "[Next]\nx=1\n[New]\r\nc=3\r\na=1\r\nb=2\r\n");
+  EXPECT_EQ(readFile(path), "[Next]\nx=1\n[New]\r\nc=3\r\na=1\r\nb=2\r\n");
 }
 
 TEST_F(WexleyTest, ARefusedRenameLosesNothing) {
   std::string original = "[Old]\nc=3\na=1\n";
-  writeBytes(path, original);
+  writeFile(path, original);
   EXPECT_FALSE(ini->RenameSection("Old", "New]\n[Evil"));
-  EXPECT_EQ(readBytes(path), original);
+  EXPECT_EQ(readFile(path), original);
   // A rename to the same name (lookups ignore case) keeps the one section there is.
   EXPECT_TRUE(ini->RenameSection("Old", "OLD"));
-  EXPECT_EQ(readBytes(path), original);
+  EXPECT_EQ(readFile(path), original);
 }
 
 TEST_F(WexleyTest, CreateIniFileEmptiesOrCreates) {
-  writeBytes(path, "[A]\nx=1\n");
+  writeFile(path, "[A]\nx=1\n");
   EXPECT_TRUE(ini->CreateIniFile());
-  EXPECT_EQ(readBytes(path), "");
+  EXPECT_EQ(readFile(path), "");
   ini->SetFilePath(folder.file("new.ini"));
   EXPECT_TRUE(ini->CreateIniFile());
-  EXPECT_EQ(readBytes(folder.file("new.ini")), "");
+  EXPECT_EQ(readFile(folder.file("new.ini")), "");
   ini->SetFilePath(folder.file("no/such/folder.ini"));
   EXPECT_FALSE(ini->CreateIniFile());
 }
