@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 namespace host {
 namespace {
@@ -11,6 +12,13 @@ namespace {
 std::mutex gStopMutex;
 std::condition_variable gStopChanged;
 bool gStop = false;
+std::set<int> gStoppedSlots;  // under gStopMutex
+thread_local int tWorkingForSlot = -1;
+
+// Under gStopMutex: whether a wait of the calling thread has to end.
+bool stopSeenLocked() {
+  return gStop || (tWorkingForSlot >= 0 && gStoppedSlots.count(tWorkingForSlot) != 0);
+}
 
 double readTimeScale() {
   const char* text = std::getenv("ZENDRAL_TIME_SCALE");
@@ -28,9 +36,13 @@ double timeScale() {
   return scale;
 }
 
-double scaledSeconds(double seconds) { return seconds * timeScale(); }
+double scaledSeconds(double seconds) {
+  return seconds * timeScale();
+}
 
-int64_t scaledMs(int64_t ms) { return static_cast<int64_t>(static_cast<double>(ms) * timeScale()); }
+int64_t scaledMs(int64_t ms) {
+  return static_cast<int64_t>(static_cast<double>(ms) * timeScale());
+}
 
 uint64_t tickMs() {
   using namespace std::chrono;
@@ -39,8 +51,8 @@ uint64_t tickMs() {
 
 bool sleepMs(int64_t ms) {
   std::unique_lock lock(gStopMutex);
-  if (ms <= 0) return !gStop;
-  return !gStopChanged.wait_for(lock, std::chrono::milliseconds(ms), [] { return gStop; });
+  if (ms <= 0) return !stopSeenLocked();
+  return !gStopChanged.wait_for(lock, std::chrono::milliseconds(ms), stopSeenLocked);
 }
 
 bool Delay(double seconds) {
@@ -58,11 +70,38 @@ void requestStop() {
 void clearStop() {
   std::lock_guard lock(gStopMutex);
   gStop = false;
+  gStoppedSlots.clear();
 }
 
 bool stopRequested() {
   std::lock_guard lock(gStopMutex);
-  return gStop;
+  return stopSeenLocked();
+}
+
+void requestSlotStop(int slot) {
+  {
+    std::lock_guard lock(gStopMutex);
+    gStoppedSlots.insert(slot);
+  }
+  gStopChanged.notify_all();
+}
+
+void clearSlotStop(int slot) {
+  std::lock_guard lock(gStopMutex);
+  gStoppedSlots.erase(slot);
+}
+
+bool slotStopRequested(int slot) {
+  std::lock_guard lock(gStopMutex);
+  return gStop || gStoppedSlots.count(slot) != 0;
+}
+
+SlotStopScope::SlotStopScope(int slot) : previous_(tWorkingForSlot) {
+  tWorkingForSlot = slot;
+}
+
+SlotStopScope::~SlotStopScope() {
+  tWorkingForSlot = previous_;
 }
 
 }  // namespace host

@@ -24,10 +24,31 @@ bool Delay(double seconds);
 // Like Delay but not scaled: waits real milliseconds, ends early on a stop.
 bool sleepMs(int64_t ms);
 
-// The stop request of the station's slot. A request wakes every Delay at once; it stays set
-// until clearStop() (called when the operator starts again).
+// The station-wide stop request. A request wakes every Delay at once; it stays set until
+// clearStop() (called when the operator starts again), which also clears every slot's stop.
 void requestStop();
 void clearStop();
+// True when the station stops, or the slot the calling thread works for (SlotStopScope) does.
 bool stopRequested();
+
+// The stop of one slot of several: it ends the waits of the thread working for that slot and
+// of no other, and stays set until clearSlotStop(slot).
+void requestSlotStop(int slot);
+void clearSlotStop(int slot);
+// True when the station stops or slot `slot` does, whichever thread asks.
+bool slotStopRequested(int slot);
+
+// While it lives, the calling thread works for `slot`: its Delay, sleepMs and stopRequested
+// answer to that slot's stop as well as to the station's.
+class SlotStopScope {
+ public:
+  explicit SlotStopScope(int slot);
+  ~SlotStopScope();
+  SlotStopScope(const SlotStopScope&) = delete;
+  SlotStopScope& operator=(const SlotStopScope&) = delete;
+
+ private:
+  int previous_;
+};
 
 }  // namespace host

@@ -1,5 +1,6 @@
 #include "station/slot_stop.h"
 
+#include "host/clock.h"
 #include "host/report.h"
 #include "station/dut_timer.h"
 #include "station/run_records.h"
@@ -46,7 +47,11 @@ void stopBusySlot(int index) {
 
 void StopSlot(int index) {
   if (index < 0 || index >= dutCount()) return;
-  if (slotBusy(gThreadData[index])) stopBusySlot(index);
+  if (!slotBusy(gThreadData[index])) return;
+  // Ends the waits of this slot's worker only; the other slots go on.
+  host::requestSlotStop(index);
+  stopBusySlot(index);
+  host::clearSlotStop(index);
 }
 
 void StationDutSlots::resetSlots(uint32_t diaport) {

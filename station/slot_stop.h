@@ -3,8 +3,9 @@
 
 #include "station/dut_slots.h"
 
-// Stops slot `index` (0-based): waits until the slot's worker (and whatever it scheduled in
-// turn) has finished, keeping the UI loop running meanwhile when called on the UI thread;
+// Stops slot `index` (0-based): ends the waits of the slot's worker (those of other slots go
+// on), waits until it (and whatever it scheduled in turn) has finished, keeping the UI loop
+// running meanwhile when called on the UI thread;
 // releases the worker's pool id; stops the DUT's timer; resets its time text to "0", clears
 // its message line (not logged) and progress; makes the slot idle. Nothing happens for an idle
 // slot without a running worker. The caller must hold neither datalock nor threadDataLock.

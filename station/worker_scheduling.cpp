@@ -21,10 +21,15 @@ host::WorkerPool* slotPool(int index) {
 }
 
 bool scheduleWorker(ThreadData& slot, SlotWorker worker) {
-  host::WorkerPool* pool = slotPool(slotIndex(slot));
-  if (!pool || host::stopRequested()) return false;
+  const int index = slotIndex(slot);
+  host::WorkerPool* pool = slotPool(index);
+  if (!pool || host::stopRequested() || host::slotStopRequested(index)) return false;
   ThreadData* record = &slot;
-  const int id = pool->schedule([worker, record] { return worker(record); });
+  const int id = pool->schedule([worker, record, index] {
+    // The worker's waits end when its own slot is stopped, not only when the station stops.
+    host::SlotStopScope scope(index);
+    return worker(record);
+  });
   if (id <= 0) return false;
   storeField(slot.threadId, static_cast<uint32_t>(id));
   noteWorkerScheduled(slotIndex(slot) + 1);

@@ -12,7 +12,8 @@ using SlotWorker = int (*)(ThreadData* slot);
 
 // Queues `worker` for `slot` and keeps its pool id in the slot's threadId. False when it cannot
 // be scheduled: there is no pool (before start-up, after shutdown), the pool refuses, or a stop
-// is in progress (no new work starts while the station stops its slots).
+// of the station or of this slot is in progress (no new work starts while a slot is stopped).
+// The worker runs in its slot's stop scope (host::SlotStopScope).
 bool scheduleWorker(ThreadData& slot, SlotWorker worker);
 
 // True while the slot's latest worker is queued or running.

@@ -3,6 +3,7 @@
 // when its module is unplugged while it is idle, pinned slots take only their own port, and
 // Stop stops every busy slot.
 
+#include <atomic>
 #include <map>
 
 #include "host/clock.h"
@@ -245,6 +246,65 @@ TEST_F(MultiSlotTest, StopEndsEveryBusySlot) {
     EXPECT_EQ(surface_.messages(index + 1).back(), "") << index;
   }
   EXPECT_EQ(stationDutSlots().findBusySlot(), -1);
+}
+
+TEST_F(MultiSlotTest, StopSlotStopsOnlyItsSlotWhileTheOthersGoOnToSuccess) {
+  // DUT 1's download runs until its stop ends its waits (the bound only keeps a missing stop
+  // from hanging the test); DUT 2's runs until released, and notes a wait that ended early.
+  std::atomic<bool> stopping{true}, released{false}, dut2Interrupted{false}, dut1RanOut{false};
+  std::atomic<int> entered = 0;
+  FakePlatform::hook = [&](const std::string& operation, const DownloadRequest& request) {
+    if (operation != "cp") return;
+    if (request.slot == 1) {
+      if (!stopping) return;
+      ++entered;
+      for (int wait = 0; host::sleepMs(1); ++wait) {
+        if (wait == 10000) return void(dut1RanOut = true);
+      }
+      return;
+    }
+    setUpdatedCp(request.slot, 1);
+    ++entered;
+    while (!released) {
+      if (!host::sleepMs(1)) return void(dut2Interrupted = true);
+    }
+  };
+  for (int port = 1; port <= 2; ++port) {
+    directory_.addSerialPort(diagName(10 * port + 1), tty(10 * port + 1), 0, false,
+                             "1-" + std::to_string(port));
+  }
+  ScanComPorts();
+  while (entered < 2) host::sleepMs(1);
+
+  StopSlot(0);
+  EXPECT_FALSE(dut1RanOut) << "DUT 1's waits ended at its stop";
+  EXPECT_EQ(slotState(gThreadData[0]), DUT_IDLE);
+  EXPECT_FALSE(slotWorkerRunning(gThreadData[0]));
+  ASSERT_FALSE(surface_.messages(1).empty());
+  EXPECT_EQ(surface_.messages(1).back(), "") << "DUT 1's row shows the stopped state";
+  EXPECT_EQ(slotState(gThreadData[1]), DUT_CP_DOWNLOAD) << "DUT 2 still runs";
+  EXPECT_FALSE(host::stopRequested()) << "the station does not stop";
+
+  // DUT 2 goes on through its AP download and its reboot to success.
+  released = true;
+  settleAll();
+  EXPECT_FALSE(dut2Interrupted);
+  ASSERT_EQ(slotState(gThreadData[1]), DUT_WAIT_AP);
+  directory_.addUsbInterface(host::usbInterfacePath(0x18D1, 0xD00D, "bench-2"), false, "1-2");
+  ScanFastbootDevices();
+  settleAll();
+  ASSERT_EQ(slotState(gThreadData[1]), DUT_WAIT_REBOOT);
+  directory_.removeUsbInterface(host::usbInterfacePath(0x18D1, 0xD00D, "bench-2"), false);
+  unplugModule(21, 22);
+  plugModule("1-2", 21, 22);
+  EXPECT_THAT(surface_.messages(2), ::testing::Contains("Update Success!"));
+  EXPECT_THAT(surface_.messages(1), ::testing::Not(::testing::Contains("Update Success!")));
+
+  // The stopped slot takes its module's next run.
+  stopping = false;
+  unplugModule(11, 12);
+  plugModule("1-1", 11, 12);
+  EXPECT_THAT(cpDuts(), ElementsAre(1, 2, 1));
 }
 
 TEST_F(MultiSlotTest, EachDutKeepsItsOwnCpOutcome) {
