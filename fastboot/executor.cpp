@@ -48,11 +48,15 @@ int runStep(int dut, fb_transport* transport, fb_action* action) {
   }
 }
 
-// Runs the queue; the caller holds the queue's use lock.
+// Runs the queue; the caller holds the queue's use lock. The DUTs of several slots run the one
+// queue at the same time, so each step runs on a copy of its own: what a handler records of
+// the run (when the step began) stays with this DUT, and the queue stays unchanged.
 int executeQueue(int dut, fb_transport* transport, uint64_t total, double start) {
   double progress = start;
   int result = -1;
-  for (fb_action* action = fb_queue_head(); action; action = action->next) {
+  for (const fb_action* queued = fb_queue_head(); queued; queued = queued->next) {
+    fb_action step = *queued;
+    fb_action* action = &step;
     action->start = fb_now();
     if (action->message) updateMesage(dut, action->message);
     if (action->kind == OP_NOTICE) {
