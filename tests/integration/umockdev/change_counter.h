@@ -23,12 +23,14 @@ class ChangeCounter {
   ChangeCounter(const ChangeCounter&) = delete;
   ChangeCounter& operator=(const ChangeCounter&) = delete;
 
-  // Waits until at least this many arrivals and removals were reported in all. The bound only
-  // keeps a lost event from hanging the test; the caller checks the counts.
-  void waitFor(int arrivals, int removals) {
+  // Waits until at least this many arrivals and removals were reported in all, or `bound` has
+  // passed; true when they were. The bound only keeps a lost event from hanging the test; the
+  // caller checks the counts.
+  bool waitFor(int arrivals, int removals,
+               std::chrono::milliseconds bound = std::chrono::seconds(60)) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(60),
-                      [&] { return arrivals_ >= arrivals && removals_ >= removals; });
+    return changed_.wait_for(lock, bound,
+                             [&] { return arrivals_ >= arrivals && removals_ >= removals; });
   }
   int arrivals() {
     std::lock_guard lock(mutex_);
