@@ -16,13 +16,11 @@
 
 #include "ini/document.h"
 #include "ini/inifile.h"
-#include "ini/numbered_lines.h"
+#include "ini/line_format.h"
 
 namespace ini {
 namespace {
 
-// Only this many characters of a line are kept; the rest of a longer line is skipped.
-constexpr size_t kMaxLineLength = 255;
 constexpr size_t kReadBufferSize = 256 * 1024;
 
 // Builds sections and items from classified lines.

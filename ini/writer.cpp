@@ -1,17 +1,20 @@
 // The INI writer: the exact text of a document, one line at a time, each ended by "\r\n".
-// Values longer than 80 characters are split into numbered item lines that the reader joins.
+// Values longer than 80 characters are split into numbered item lines that the reader joins, and
+// lines are kept within what the reader keeps of a line wherever the names leave room.
 
 #include "ini/writer.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "ini/document.h"
-#include "ini/numbered_lines.h"
+#include "ini/line_format.h"
 
 namespace ini {
 namespace {
@@ -87,43 +90,69 @@ bool needsQuotesToSurvive(std::string_view piece) {
   return piece.size() >= 2 && piece.front() == '"' && piece.back() == '"';
 }
 
-void writeItemLine(Output& out, std::string_view name, std::string_view separator,
+// The separator between an item's name and value, as written: spaced (" = "), or bare ("=")
+// where the spaced one would make the line longer than the reader keeps.
+struct Separators {
+  std::string spaced;
+  std::string bare;
+
+  std::string_view forLine(size_t nameAndValueLength) const {
+    return nameAndValueLength + spaced.size() <= kMaxLineLength ? spaced : bare;
+  }
+};
+
+void writeItemLine(Output& out, std::string_view name, const Separators& separators,
                    std::string_view value, bool quoted) {
   out.put(name);
-  out.put(separator);
+  out.put(separators.forLine(name.size() + value.size() + (quoted ? 2 : 0)));
   if (quoted) out.put('"');
   out.put(value);
   if (quoted) out.put('"');
   out.endLine();
 }
 
-// An item whose own name reads as a numbered line ("Tag Line0001") is written in numbered
-// form too, "Tag Line0001 Line0001", so that the reader neither renames it nor joins it to the
-// item before it.
-void writeItem(Output& out, const Item& item, std::string_view separator) {
-  writeComment(out, item.comment);
-  std::string_view value = item.value;
-  if (value.size() <= kMaxValueLine && !numberedLine(item.name).isLine) {
-    writeItemLine(out, item.name, separator, value, item.quoted);
-    return;
-  }
+// The length of the pieces of a split value: at most 80 characters, and fewer where a long name
+// leaves less room in a line. The counter is taken as wide as it could get for this value.
+size_t pieceLength(const Item& item, const Separators& separators) {
+  const size_t counterDigits = std::max<size_t>(4, std::to_string(item.value.size()).size());
+  const size_t nameLength = item.name.size() + std::string_view(" Line").size() + counterDigits;
+  const size_t fixed = nameLength + separators.bare.size() + 2;  // both quotes at most
+  // A name too long for any line: the reader will keep what fits, nothing better can be done.
+  if (fixed >= kMaxLineLength) return kMaxValueLine;
+  return std::min(kMaxValueLine, kMaxLineLength - fixed);
+}
+
+// A long value, or an item whose own name reads as a numbered line ("Tag Line0001"), is written
+// as numbered lines: "Tag Line0001 Line0001" reads back as "Tag Line0001", neither renamed nor
+// joined to the item before it.
+void writeNumberedLines(Output& out, const Item& item, const Separators& separators) {
+  const std::string_view value = item.value;
+  const size_t piece = pieceLength(item, separators);
   bool quoted = item.quoted;
-  for (size_t at = 0; !quoted && at < value.size(); at += kMaxValueLine) {
-    quoted = needsQuotesToSurvive(value.substr(at, kMaxValueLine));
+  for (size_t at = 0; !quoted && at < value.size(); at += piece) {
+    quoted = needsQuotesToSurvive(value.substr(at, piece));
   }
-  char counter[16];
-  int number = 1;
+  char counter[24];
+  size_t number = 1;
   // An empty value still takes one line, so that the item is not lost.
-  for (size_t at = 0; at == 0 || at < value.size(); at += kMaxValueLine, ++number) {
-    std::snprintf(counter, sizeof counter, "%04d", number);
-    std::string name = item.name + " Line" + counter;
-    writeItemLine(out, name, separator, value.substr(at, kMaxValueLine), quoted);
+  for (size_t at = 0; at == 0 || at < value.size(); at += piece, ++number) {
+    std::snprintf(counter, sizeof counter, "%04zu", number);
+    writeItemLine(out, item.name + " Line" + counter, separators, value.substr(at, piece), quoted);
+  }
+}
+
+void writeItem(Output& out, const Item& item, const Separators& separators) {
+  writeComment(out, item.comment);
+  if (item.value.size() <= kMaxValueLine && !numberedLine(item.name).isLine) {
+    writeItemLine(out, item.name, separators, item.value, item.quoted);
+  } else {
+    writeNumberedLines(out, item, separators);
   }
 }
 
 void writeAll(const IniDocument& doc, Output& out) {
   const Tokens& tokens = doc.tokens;
-  std::string separator = " " + tokens.separator + " ";
+  const Separators separators{" " + tokens.separator + " ", tokens.separator};
   if (!doc.leadingComment.empty()) {
     writeComment(out, doc.leadingComment);
     out.endLine();
@@ -134,7 +163,7 @@ void writeAll(const IniDocument& doc, Output& out) {
     out.put(section.name);
     out.put(tokens.sectionEnd);
     out.endLine();
-    for (const Item& item : section.items()) writeItem(out, item, separator);
+    for (const Item& item : section.items()) writeItem(out, item, separators);
     out.endLine();
     if (out.error() != 0) return;
   }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ini/inifile.h"
@@ -106,6 +107,29 @@ TEST(IniDocument, NamesThatLookLikeNumberedLinesSurviveAWrite) {
       << text;
   EXPECT_EQ(getString(back.get(), "S", "Long"), std::string(100, 'x'));
   EXPECT_EQ(getString(back.get(), "S", "Long Line0003"), "tail");
+  EXPECT_EQ(writtenText(back.get()), text);
+}
+
+TEST(IniDocument, LinesNearTheReadersLimitAreWrittenSoThatTheyReadBack) {
+  // A line the reader kept whole must not grow past 255 characters when it is written again:
+  // the spaces around the separator go first, then long names get shorter pieces.
+  const std::string longName(200, 'n');
+  const std::string fullLine = longName + "=\"" + std::string(52, 'v') + "\"";
+  ASSERT_EQ(fullLine.size(), 255u);
+  IniDocumentPtr doc = readDocument("[S]\n" + fullLine + "\n");
+  Ini_PutString(doc.get(), "S", "Wide", std::string(100, 'w').c_str());
+  Ini_PutString(doc.get(), "S", std::string(170, 'k').c_str(), std::string(300, 'x').c_str());
+  const std::string text = writtenText(doc.get());
+  size_t longest = 0;
+  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    longest = std::max(longest, end - at);
+  }
+  EXPECT_LE(longest, 255u) << text;
+  EXPECT_NE(text.find(fullLine + "\r\n"), std::string::npos) << text;
+  IniDocumentPtr back = readDocument(text);
+  EXPECT_EQ(getString(back.get(), "S", longName.c_str()), std::string(52, 'v'));
+  EXPECT_EQ(getString(back.get(), "S", "Wide"), std::string(100, 'w'));
+  EXPECT_EQ(getString(back.get(), "S", std::string(170, 'k').c_str()), std::string(300, 'x'));
   EXPECT_EQ(writtenText(back.get()), text);
 }
 

@@ -1,13 +1,18 @@
 #pragma once
-// A value too long for one line is stored as numbered item lines: "Tag Line0001", "Tag Line0002"
-// and so on, which the reader joins back into the item "Tag".
+// How items lie in lines: the reader keeps only the first 255 characters of a line, and a value
+// too long for one line is stored as numbered item lines, "Tag Line0001", "Tag Line0002" and so
+// on, which the reader joins back into the item "Tag".
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "ini/names.h"
 
 namespace ini {
+
+// Only this many characters of a line are kept; the rest of a longer line is skipped.
+constexpr size_t kMaxLineLength = 255;
 
 struct NumberedLine {
   bool isLine = false;
