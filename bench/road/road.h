@@ -30,6 +30,10 @@ struct RoadOptions {
   int dutCount = 1;
 };
 
+// How long an operator takes to pull a module after its lamp has changed. The station may
+// still be finishing the run's bookkeeping in the instant it reports the end.
+inline constexpr std::chrono::milliseconds kOperatorReaction(300);
+
 // How one module's road ended.
 enum class Outcome { kSuccess, kFailure, kNoResult };
 
@@ -41,6 +45,8 @@ class Road {
   // Empty when the bench and the station run; otherwise what went wrong.
   const std::string& error() const { return error_; }
   const std::string& folder() const { return folder_; }
+  // The station's time scale, raised to the platform's smallest workable one.
+  double timeScale() const { return options_.timeScale; }
   pid_t stationPid() const { return station_ ? station_->pid() : -1; }
   pid_t benchPid() const { return bench_ ? bench_->pid() : -1; }
   StationProcess& station() { return *station_; }
@@ -52,8 +58,8 @@ class Road {
   void unplug(const std::string& id);
   nlohmann::json request(const nlohmann::json& body);
 
-  // Waits for the road of the module plugged after event `mark` to end: "Update Success!"
-  // with a green lamp, or a failed status.
+  // Waits for the road of the module plugged after event `mark` to end: a green status 0, or
+  // a failed status.
   Outcome waitForEnd(size_t mark, std::chrono::seconds limit);
   // Waits for "Device unplug." after event `mark`.
   bool waitForUnplugShown(size_t mark, std::chrono::seconds limit);
@@ -76,6 +82,10 @@ class Road {
 };
 
 const char* outcomeText(Outcome outcome);
+
+// The smallest station time scale at which the platform's fixed waits still cover the bench
+// module's own delays (0: any).
+double smallestTimeScale(const std::string& platform);
 
 // The platform names the bench knows, in menu order.
 std::vector<std::string> benchPlatforms();

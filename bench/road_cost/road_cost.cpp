@@ -9,12 +9,19 @@
 // read from /proc. The CPU share is the station's CPU time over the road's wall time at
 // scale 1 (C + W + D).
 //
+// The station's CPU time holds its side of the transfers too: it reads and sends every byte,
+// and the simulated diagnostic library it loads hashes the CP images on the station's worker.
+// A fourth run at a tenth of the firmware size splits it: the CPU time that grows with the
+// size is the transfers', and what is left at size 0 is the station's own.
+//
 //   road_cost [--platform P|all] [--modules N] [--time-scale s] [--size-scale F]
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/road/process_stats.h"
@@ -35,7 +42,7 @@ struct Settings {
 struct RunCost {
   bool ok = false;
   std::string error;
-  double wall = 0;        // plug to "Update Success!"
+  double wall = 0;        // plug to the green lamp
   double stationCpu = 0;  // the station's CPU time over the same span
   double benchCpu = 0;
 };
@@ -64,13 +71,13 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
 }
 
 RunCost measureRun(const Settings& settings, const std::string& platform, double stationScale,
-                   double benchScale) {
+                   double benchScale, double sizeScale) {
   RunCost cost;
   road::RoadOptions options;
   options.platform = platform;
   options.timeScale = stationScale;
   options.benchTimeScale = benchScale;
-  options.sizeScale = settings.sizeScale;
+  options.sizeScale = sizeScale;
   road::Road road(options);
   if (!road.error().empty()) {
     cost.error = road.error();
@@ -94,6 +101,7 @@ RunCost measureRun(const Settings& settings, const std::string& platform, double
     cost.wall += wall;
     cost.stationCpu += road::processCpuSeconds(road.stationPid()) - cpuBefore;
     cost.benchCpu += road::processCpuSeconds(road.benchPid()) - benchBefore;
+    std::this_thread::sleep_for(road::kOperatorReaction);
     const size_t unplugMark = road.station().eventCount();
     road.unplug(id);
     road.waitForUnplugShown(unplugMark, kRoadLimit);
@@ -106,18 +114,21 @@ RunCost measureRun(const Settings& settings, const std::string& platform, double
 }
 
 void measurePlatform(const Settings& settings, const std::string& platform) {
-  const double s = settings.timeScale;
-  const RunCost base = measureRun(settings, platform, s, s);
+  const double s = std::max(settings.timeScale, road::smallestTimeScale(platform));
+  const double size = settings.sizeScale;
+  const RunCost base = measureRun(settings, platform, s, s, size);
   if (!base.ok) {
     std::printf("%-8s not measured: %s\n", platform.c_str(), base.error.c_str());
     return;
   }
-  const RunCost slowStation = measureRun(settings, platform, 2 * s, s);
-  const RunCost slowBench = measureRun(settings, platform, s, 2 * s);
-  if (!slowStation.ok || !slowBench.ok) {
-    std::printf("%-8s not measured: %s\n", platform.c_str(),
-                (slowStation.ok ? slowBench : slowStation).error.c_str());
-    return;
+  const RunCost slowStation = measureRun(settings, platform, 2 * s, s, size);
+  const RunCost slowBench = measureRun(settings, platform, s, 2 * s, size);
+  const RunCost small = measureRun(settings, platform, s, s, size / 10);
+  for (const RunCost* run : {&slowStation, &slowBench, &small}) {
+    if (!run->ok) {
+      std::printf("%-8s not measured: %s\n", platform.c_str(), run->error.c_str());
+      return;
+    }
   }
   // Waits and delays at scale 1; what scales with neither is the rest.
   const double waits = (slowStation.wall - base.wall) / s;
@@ -126,10 +137,13 @@ void measurePlatform(const Settings& settings, const std::string& platform) {
   const double transfers = base.benchCpu;
   const double ownWork = rest - transfers;
   const double cpu = (base.stationCpu + slowStation.stationCpu + slowBench.stationCpu) / 3;
+  // The station's CPU time is a + b x size; the run at a tenth of the size gives a.
+  const double ownCpu = small.stationCpu - (base.stationCpu - small.stationCpu) / 9;
   const double roadAtScale1 = rest + waits + delays;
-  std::printf("%-8s %9.2f %9.2f %9.2f %9.3f %9.1f %9.1f %8.2f%%  %9.2f\n", platform.c_str(),
-              base.wall, s * waits, s * delays, transfers, 1000 * ownWork, 1000 * cpu,
-              100 * cpu / roadAtScale1, roadAtScale1);
+  std::printf("%-8s %8.2f %8.2f %8.2f %8.3f %8.1f %8.1f %8.1f %8.1f %8.2f%% %8.2f\n",
+              platform.c_str(), base.wall, s * waits, s * delays, transfers, 1000 * ownWork,
+              1000 * cpu, 1000 * (cpu - ownCpu), 1000 * ownCpu, 100 * cpu / roadAtScale1,
+              roadAtScale1);
   std::fflush(stdout);
 }
 
@@ -140,8 +154,9 @@ int main(int argc, char** argv) {
   if (!parseArguments(argc, argv, settings)) return 2;
   std::printf("road cost: %d modules per run, time scale %g, size scale %g\n", settings.modules,
               settings.timeScale, settings.sizeScale);
-  std::printf("%-8s %9s %9s %9s %9s %9s %9s %9s  %9s\n", "platform", "wall_s", "waits_s", "bench_s",
-              "xfer_s", "own_ms", "cpu_ms", "cpu_share", "road@1_s");
+  std::printf("%-8s %8s %8s %8s %8s %8s %8s %8s %8s %9s %8s\n", "platform", "wall_s", "waits_s",
+              "bench_s", "xfer_s", "own_ms", "cpu_ms", "xcpu_ms", "owncpu", "cpu_share",
+              "road@1_s");
   for (const std::string& platform : settings.platforms) measurePlatform(settings, platform);
   return 0;
 }

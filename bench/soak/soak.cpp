@@ -1,12 +1,12 @@
 // A long shift of one headless station on the virtual bench: N modules pass one after another
 // through the whole road (plug, the running station takes it, "Update Success!", unplug).
-// Every 10th module carries a fault from a rotating list; its road must end red, and the same
-// module replugged without the fault must then succeed. Every 50 modules (and after the last)
-// the station's open descriptors, threads, child processes and resident memory are sampled.
-// Verdict: after the first 50 modules none of the counts grows, and resident memory grows by
-// less than 2 MiB over the rest of the run.
+// Every 10th module (--fault-every) carries a fault from a rotating list; its road must end red,
+// and the same module replugged without the fault must then succeed. Every 50 modules (and after
+// the last) the station's open descriptors, threads, child processes and resident memory are
+// sampled. Verdict: after the first 50 modules none of the counts grows, and resident memory grows
+// by less than 2 MiB over the rest of the run.
 //
-//   soak [--modules N] [--platform P] [--time-scale F] [--size-scale F] [--keep]
+//   soak [--modules N] [--fault-every N] [--platform P] [--time-scale F] [--size-scale F] [--keep]
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/road/process_stats.h"
@@ -24,12 +25,14 @@ namespace {
 using road::Outcome;
 
 constexpr int kSampleEvery = 50;
-constexpr int kFaultEvery = 10;
 constexpr int64_t kRssGrowthLimitKiB = 2048;
 constexpr std::chrono::seconds kRoadLimit(600);
+// "Device unplug." follows a pull within moments; a minute is a hang.
+constexpr std::chrono::seconds kUnplugLimit(60);
 
 struct Settings {
   int modules = 500;
+  int faultEvery = 10;  // a short run with a small value meets every fault of the rotation
   road::RoadOptions road;
 };
 
@@ -51,6 +54,8 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--modules" && hasValue) {
       settings.modules = std::atoi(argv[++i]);
+    } else if (arg == "--fault-every" && hasValue) {
+      settings.faultEvery = std::atoi(argv[++i]);
     } else if (arg == "--platform" && hasValue) {
       settings.road.platform = argv[++i];
     } else if (arg == "--time-scale" && hasValue) {
@@ -61,12 +66,12 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
       settings.road.keepFolder = true;
     } else {
       std::fprintf(stderr,
-                   "usage: soak [--modules N] [--platform P] [--time-scale F] [--size-scale F] "
-                   "[--keep]\n");
+                   "usage: soak [--modules N] [--fault-every N] [--platform P] [--time-scale F] "
+                   "[--size-scale F] [--keep]\n");
       return false;
     }
   }
-  return settings.modules > 0;
+  return settings.modules > 0 && settings.faultEvery > 0;
 }
 
 // The faults of the rotation that the platform's road can meet.
@@ -89,9 +94,13 @@ Outcome passModule(road::Road& road, int module, const std::vector<std::string>&
   const std::string id = road.plug(faults, imeiOf(module));
   if (id.empty()) return Outcome::kNoResult;
   const Outcome outcome = road.waitForEnd(mark, kRoadLimit);
+  std::this_thread::sleep_for(road::kOperatorReaction);
   const size_t unplugMark = road.station().eventCount();
   road.unplug(id);
-  if (!road.waitForUnplugShown(unplugMark, kRoadLimit)) return Outcome::kNoResult;
+  if (!road.waitForUnplugShown(unplugMark, kUnplugLimit)) {
+    std::printf("module %d: no \"Device unplug.\" after the pull\n", module);
+    return Outcome::kNoResult;
+  }
   return outcome;
 }
 
@@ -149,7 +158,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("soak: %d modules on %s, time scale %g, size scale %g, in %s\n", settings.modules,
-              settings.road.platform.c_str(), settings.road.timeScale, settings.road.sizeScale,
+              settings.road.platform.c_str(), road.timeScale(), settings.road.sizeScale,
               road.folder().c_str());
   std::printf("%8s %6s %8s %9s %10s %8s\n", "modules", "fds", "threads", "children", "rss_kib",
               "cpu_s");
@@ -160,7 +169,7 @@ int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
   sample(road, 0, samples);
   for (int module = 1; module <= settings.modules; ++module) {
-    if (module % kFaultEvery == 0) {
+    if (module % settings.faultEvery == 0) {
       const std::string fault = rotation[faultTurn++ % rotation.size()];
       FaultTally& tally = tallies[fault];
       const Outcome faulted = passModule(road, module, {fault});
