@@ -62,6 +62,23 @@ double processCpuSeconds(pid_t pid) {
   return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
+double processRunDelaySeconds(pid_t pid) {
+  std::error_code error;
+  double seconds = 0;
+  bool read = false;
+  for (fs::directory_iterator it(procPath(pid, "task"), error), end; !error && it != end;
+       it.increment(error)) {
+    // schedstat: time on a CPU, time waiting on a run queue, time slices (nanoseconds).
+    std::ifstream in(it->path() / "schedstat");
+    long long running = 0, waiting = 0;
+    if (in >> running >> waiting) {
+      seconds += static_cast<double>(waiting) / 1e9;
+      read = true;
+    }
+  }
+  return read ? seconds : -1.0;
+}
+
 bool readProcessStats(pid_t pid, ProcessStats& stats) {
   std::ifstream status(procPath(pid, "status"));
   if (!status) return false;

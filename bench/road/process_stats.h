@@ -22,4 +22,9 @@ bool readProcessStats(pid_t pid, ProcessStats& stats);
 // The user + system CPU seconds of the process; negative when it cannot be read.
 double processCpuSeconds(pid_t pid);
 
+// The seconds its threads that run now have spent ready to run but waiting for a CPU (the
+// scheduler's run-queue delay); negative when it cannot be read. Threads that have ended do
+// not count.
+double processRunDelaySeconds(pid_t pid);
+
 }  // namespace road
