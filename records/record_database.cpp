@@ -107,6 +107,9 @@ RecordDatabase::RecordDatabase(const std::string& connection) {
     dialect_ = detectDialect(*db_);
     // A server that takes a statement and never answers must not hold the writer forever.
     if (dialect_ == Dialect::Postgres) db_->ExecuteStatement("SET statement_timeout = 30000");
+    // The station only appends to its file and looks up single runs: a small page cache keeps
+    // a long shift's memory flat as the file grows (the default grows to 2 MiB a connection).
+    if (dialect_ == Dialect::Sqlite) db_->ExecuteStatement("PRAGMA cache_size = -256");
   } catch (...) {
     db_->Release();
     throw;

@@ -129,5 +129,10 @@ TEST_P(RecordDatabaseTest, TheIndexesCoverModuleAndTime) {
   EXPECT_THAT(query(sql), ElementsAre(ElementsAre("runs_imei"), ElementsAre("runs_start_time")));
 }
 
+TEST_P(RecordDatabaseTest, ASqliteFileKeepsASmallPageCache) {
+  if (db_->dialect() != records::Dialect::Sqlite) GTEST_SKIP() << "only SQLite keeps one";
+  EXPECT_THAT(query("PRAGMA cache_size"), ElementsAre(ElementsAre("-256")));
+}
+
 }  // namespace
 }  // namespace records_test
