@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "libs/nelvish/document.h"
+#include "libs/nelvish/loader.h"
 #include "libs/nelvish/text_rules.h"
 
 namespace nelvish {
@@ -44,8 +45,9 @@ std::string documentMarkup(xmlDocPtr doc) {
 
 }  // namespace
 
-std::string documentFileBytes(xmlDocPtr doc) {
-  std::string encoding = documentEncoding(doc);
+namespace {
+
+std::string dumpInEncoding(xmlDocPtr doc, const std::string& encoding) {
   xmlChar* bytes = nullptr;
   int size = 0;
   xmlDocDumpFormatMemoryEnc(doc, &bytes, &size, encoding.c_str(), 1);
@@ -55,6 +57,22 @@ std::string documentFileBytes(xmlDocPtr doc) {
   std::string result(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
   xmlFree(bytes);
   return result;
+}
+
+bool loadsAgain(const std::string& bytes) {
+  std::string error;
+  return parseDocument(bytes.data(), bytes.size(), error) != nullptr;
+}
+
+}  // namespace
+
+std::string documentFileBytes(xmlDocPtr doc) {
+  const std::string encoding = documentEncoding(doc);
+  std::string bytes = dumpInEncoding(doc, encoding);
+  // Some encodings (UTF-7) encode even the declaration, and no reader could open the file
+  // again: such a document is written in UTF-8, which holds every character.
+  if (!loadsAgain(bytes)) bytes = dumpInEncoding(doc, "UTF-8");
+  return bytes;
 }
 
 std::string nodeMarkup(xmlNodePtr node) {

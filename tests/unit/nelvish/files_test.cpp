@@ -94,6 +94,12 @@ TEST_F(NelvishFiles, ALoadedDocumentIsSavedInItsOwnEncoding) {
   ASSERT_EQ(xml->SaveFile(path("utf8.xml")), 0);
   EXPECT_EQ(readFile("utf8.xml"),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r>\xE4\xB8\xAD</r>\n");
+
+  // UTF-7 would encode the declaration too and no reader could open the file: UTF-8 instead.
+  loadText("<?xml version='1.0' encoding='UTF-7'?><r>A</r>");
+  ASSERT_EQ(xml->SaveFile(path("utf7.xml")), 0);
+  EXPECT_EQ(readFile("utf7.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r>A</r>\n");
+  EXPECT_EQ(xml->LoadFile(path("utf7.xml")), 0);
 }
 
 TEST_F(NelvishFiles, AFailedLoadReturnsOneAndKeepsTheDocument) {
