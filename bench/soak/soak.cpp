@@ -98,9 +98,10 @@ Outcome passModule(road::Road& road, int module, const std::vector<std::string>&
   if (id.empty()) return Outcome::kNoResult;
   const Outcome outcome = road.waitForEnd(mark, kRoadLimit);
   std::this_thread::sleep_for(road::kOperatorReaction);
-  const size_t unplugMark = road.station().eventCount();
   road.unplug(id);
-  if (!road.waitForUnplugShown(unplugMark, kUnplugLimit)) {
+  // Counted from the plug: a module that a fault pulled mid-run may have been shown as
+  // unplugged already, before the operator's pull.
+  if (!road.waitForUnplugShown(mark, kUnplugLimit)) {
     std::printf("module %d: no \"Device unplug.\" after the pull\n", module);
     return Outcome::kNoResult;
   }
